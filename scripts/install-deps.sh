@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a Debian machine (run as root).
+# Only missing packages are installed; the package lists are refreshed first.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates
+  python3
+  nginx-light tinyproxy
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages and not root: run as root or install them: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and a consumer project
+# built against the installed library.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=${JOBS:-2}
+
+bash scripts/install-deps.sh
+
+echo "== build and test (RelWithDebInfo)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== install and build a consumer against the installed tree"
+rm -rf _install build-consumer
+cmake --install build --prefix "$root/_install" >/dev/null
+cmake -S tests/consumer -B build-consumer -DCMAKE_PREFIX_PATH="$root/_install" >/dev/null
+cmake --build build-consumer -j"$jobs"
+./build-consumer/consumer
+
+echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=address,undefined -DZEMHTTP_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
