@@ -9,10 +9,15 @@
 // Layout of one allocation (the data pointer is 16-byte aligned, so arrays of
 // pointers kept in blocks are naturally aligned):
 //
-//   start          12 bytes  padding
+//   start           8 bytes  unused
+//   start + 8       4 bytes  ~n         (guards the size word itself)
 //   start + 12      4 bytes  cbAlloc    = n (little-endian)
 //   start + 16      n bytes  data       <- the pointer the owner holds
 //   start + 16 + n  4 bytes  cbChecksum = n
+//
+// The complement in front lets a release notice that the size word itself was
+// overwritten (an underrun) before it uses that word to find the trailing copy:
+// a damaged size would otherwise send the check to an address outside the block.
 #ifndef ZEM_ZEMMEM_H
 #define ZEM_ZEMMEM_H
 
@@ -27,10 +32,18 @@
 // Status of ZemMemAlloc for a null variable address.
 #define ZEMMEM_E_POINTER ((DWORD)0x8002000FUL)
 
+static inline DWORD ZemMemReadWord(const char *p) {
+  DWORD w;
+  memcpy(&w, p, sizeof w);
+  return w;
+}
+
+static inline void ZemMemWriteWord(char *p, DWORD w) { memcpy(p, &w, sizeof w); }
+
+// The usable size of a block (the word in front of the data); 0 for null.
 static inline DWORD ZemMemSize(const void *pv) {
-  DWORD cb;
-  memcpy(&cb, (const char *)pv - sizeof(DWORD), sizeof cb);
-  return cb;
+  if (pv == NULL) return 0;
+  return ZemMemReadWord((const char *)pv - sizeof(DWORD));
 }
 
 // Allocates a zero-filled block of cb usable bytes into *ppv. Returns 0, or
@@ -44,8 +57,9 @@ static inline DWORD ZemMemAlloc(void **ppv, DWORD cb) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   char *data = start + ZEMMEM_HEADER;
-  memcpy(data - sizeof(DWORD), &cb, sizeof cb);
-  memcpy(data + cb, &cb, sizeof cb);
+  ZemMemWriteWord(data - 2 * sizeof(DWORD), (DWORD)~cb);
+  ZemMemWriteWord(data - sizeof(DWORD), cb);
+  ZemMemWriteWord(data + cb, cb);
   *ppv = data;
   return 0;
 }
@@ -56,9 +70,10 @@ static inline DWORD ZemMemAlloc(void **ppv, DWORD cb) {
 static inline void ZemMemFree(void **ppv) {
   if (ppv == NULL || *ppv == NULL) return;
   char *data = (char *)*ppv;
-  DWORD cbAlloc = ZemMemSize(data);
-  DWORD cbChecksum;
-  memcpy(&cbChecksum, data + cbAlloc, sizeof cbChecksum);
+  DWORD cbAlloc = ZemMemReadWord(data - sizeof(DWORD));
+  int bIntact = ZemMemReadWord(data - 2 * sizeof(DWORD)) == (DWORD)~cbAlloc;
+  // Only a size word that agrees with its complement is trusted as an offset.
+  DWORD cbChecksum = bIntact ? ZemMemReadWord(data + cbAlloc) : ~cbAlloc;
   if (cbChecksum != cbAlloc && SysAssertFail("cbChecksum == cbAlloc", "ZemMem", 136) != 0) return;
   free(data - ZEMMEM_HEADER);
   *ppv = NULL;
@@ -68,10 +83,11 @@ static inline void ZemMemFree(void **ppv) {
 // Typed forms, so that owners of char* or struct pointers need no casts.
 template <typename T>
 inline DWORD ZemMemAlloc(T **ppv, DWORD cb) {
+  if (ppv == NULL) return ZEMMEM_E_POINTER;
   void *pv = NULL;
   DWORD status = ZemMemAlloc(&pv, cb);
-  if (ppv != NULL) *ppv = static_cast<T *>(pv);
-  return ppv == NULL ? ZEMMEM_E_POINTER : status;
+  *ppv = static_cast<T *>(pv);
+  return status;
 }
 
 template <typename T>

@@ -1,0 +1,18 @@
+// Library loading with a status code instead of a null handle.
+#include "ZemSys.h"
+#include "pointer_check.h"
+
+DWORD WINAPI SysLoadLibrary(HMODULE *phModule, const char *pszName) {
+  if (!zem::sys::IsAddress(phModule)) return ERROR_INVALID_PARAMETER;
+  *phModule = nullptr;
+  if (!zem::sys::IsAddress(pszName) || *pszName == '\0') return ERROR_INVALID_PARAMETER;
+  SetLastError(0);
+  HMODULE hModule = LoadLibraryA(pszName);
+  if (hModule == nullptr) {
+    // The caller treats 0 as success, so a failure must never report 0.
+    const DWORD dwError = GetLastError();
+    return dwError != 0 ? dwError : ERROR_MOD_NOT_FOUND;
+  }
+  *phModule = hModule;
+  return 0;
+}
