@@ -40,7 +40,16 @@ WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DW
 
 WINBASEAPI DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                                        LPSTR lpBuffer, DWORD nSize, va_list *Arguments);
-WINBASEAPI HANDLE WINAPI LocalFree(HANDLE hMem);
+
+// Local memory: FormatMessageA's allocated buffers come from here. Only fixed
+// blocks exist; LocalFree answers a pointer it did not hand out with the
+// pointer itself and ERROR_INVALID_HANDLE instead of freeing it.
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+typedef HANDLE HLOCAL;
+WINBASEAPI HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
+WINBASEAPI HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
 // A module that carries messages for FormatMessageA exports this symbol: an
 // array of entries ending with one whose text is null.

@@ -25,11 +25,6 @@ std::string FolderOf(const std::string &path) {
   return path.substr(0, slash);
 }
 
-std::string Canonical(const std::string &path) {
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-  return real ? std::string(real.get()) : path;
-}
-
 }  // namespace
 
 std::string NativePath(const char *path) {
@@ -71,19 +66,28 @@ std::string PlatformLibraryDir() {
     if (::dladdr(reinterpret_cast<void *>(&PlatformLibraryDir), &info) == 0 || info.dli_fname == nullptr) {
       return ExecutableDir();
     }
-    return FolderOf(Canonical(info.dli_fname));
+    return FolderOf(CanonicalPath(info.dli_fname));
   }();
   return dir;
 }
 
 std::string ExecutableDir() {
   static const std::string dir = [] {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return std::string(".");
-    return FolderOf(std::string(buffer, static_cast<size_t>(n)));
+    const std::string path = ExecutablePath();
+    return path.empty() ? std::string(".") : FolderOf(path);
   }();
   return dir;
+}
+
+std::string ExecutablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::string CanonicalPath(const std::string &path) {
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  return real ? std::string(real.get()) : path;
 }
 
 }  // namespace zem::platform

@@ -20,6 +20,11 @@ std::string ResolveExistingPath(const char *path);
 std::string PlatformLibraryDir();
 std::string ExecutableDir();
 
+// The running executable's own path; a path with links and dot folders
+// resolved (the path itself when it does not exist).
+std::string ExecutablePath();
+std::string CanonicalPath(const std::string &path);
+
 }  // namespace zem::platform
 
 #endif  // ZEM_PLATFORM_KERNEL_PATHS_H
