@@ -1,0 +1,22 @@
+// The test every part of the client applies to a text pointer before it uses
+// or prints it.
+#ifndef ZEM_CLIENT_USABLE_STR_H
+#define ZEM_CLIENT_USABLE_STR_H
+
+#include "windows.h"
+
+namespace zem {
+
+// A usable text is not null, is not a resource identifier (values below
+// 0x10000 name resources, not addresses) and is not empty.
+inline bool IsUsableStr(const char *psz) {
+  return psz != nullptr && reinterpret_cast<ULONG_PTR>(psz) >= 0x10000 && psz[0] != '\0';
+}
+
+// What a log line prints for a text argument: the text, or the empty text in
+// place of an unusable one.
+inline const char *UsableOrEmpty(const char *psz) { return IsUsableStr(psz) ? psz : ""; }
+
+}  // namespace zem
+
+#endif  // ZEM_CLIENT_USABLE_STR_H
