@@ -5,5 +5,6 @@
 #include "windef.h"
 #include "winerror.h"
 #include "winbase.h"
+#include "winuser.h"
 
 #endif  // ZEM_WINDOWS_H
