@@ -94,6 +94,11 @@ WINBASEAPI DWORD WINAPI GetCurrentThreadId(void);
 WINBASEAPI DWORD WINAPI GetCurrentProcessId(void);
 
 // ---- profile (INI) files ----
+// A file name without a folder is looked for in the current folder; a file
+// name missing in its folder is matched without regard to case. Section and
+// key names match without regard to case; values lose surrounding blanks and
+// one pair of surrounding quotes. A missing file or key gives the default
+// and ERROR_FILE_NOT_FOUND.
 WINBASEAPI DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                                  LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
 
