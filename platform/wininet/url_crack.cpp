@@ -1,0 +1,99 @@
+// InternetCrackUrlA: splits a URL into the parts a caller asks for.
+//
+// Per part, the caller says what it wants through the pointer and length:
+// both zero, nothing; a null pointer with a length, a pointer into its own URL
+// text and the part's length; a buffer with its size, a copy with its
+// terminator. A buffer too small gets the size it needs (terminator included)
+// written back, and the call fails with ERROR_INSUFFICIENT_BUFFER only once
+// every part has been handled, so that one call sizes all of them: callers
+// allocate from those sizes and call again.
+#include <cstring>
+
+#include "url_parts.h"
+#include "windows.h"
+
+namespace zem::wininet {
+namespace {
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+enum class Delivery { kDone, kTooSmall, kBadBuffer };
+
+// `raw` is the part as written in the URL at `url_base`; `copy` is what a
+// buffer receives (escaped or decoded as the flags ask).
+Delivery Deliver(const char *url_base, const UrlSlice &raw, const std::string &copy, LPSTR &pointer, DWORD &length) {
+  if (pointer == nullptr) {
+    if (length == 0) return Delivery::kDone;
+    pointer = raw.present ? const_cast<LPSTR>(url_base + raw.begin) : nullptr;
+    length = raw.present ? static_cast<DWORD>(raw.size) : 0;
+    return Delivery::kDone;
+  }
+  const size_t needed = copy.size() + 1;
+  if (length < needed) {
+    length = static_cast<DWORD>(needed);
+    return Delivery::kTooSmall;
+  }
+  if (IsBadWritePtr(pointer, needed)) return Delivery::kBadBuffer;
+  std::memcpy(pointer, copy.data(), copy.size());
+  pointer[copy.size()] = '\0';
+  length = static_cast<DWORD>(copy.size());
+  return Delivery::kDone;
+}
+
+}  // namespace
+}  // namespace zem::wininet
+
+using namespace zem::wininet;
+
+BOOL WINAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPURL_COMPONENTSA lpUrlComponents) {
+  // The record's size is checked, not just read: a caller built for the 32-bit
+  // layout (60 bytes) has its pointers where this layout keeps lengths, and
+  // writing parts through them would scribble over its memory.
+  if (lpszUrl == nullptr || lpUrlComponents == nullptr ||
+      IsBadWritePtr(lpUrlComponents, sizeof(URL_COMPONENTSA)) ||
+      lpUrlComponents->dwStructSize != sizeof(URL_COMPONENTSA))
+    return Fail(ERROR_INVALID_PARAMETER);
+  const UINT_PTR limit = dwUrlLength != 0 ? dwUrlLength : ~static_cast<UINT_PTR>(0);
+  if (IsBadStringPtrA(lpszUrl, limit)) return Fail(ERROR_INVALID_PARAMETER);
+
+  URL_COMPONENTSA &uc = *lpUrlComponents;
+  uc.nScheme = INTERNET_SCHEME_UNKNOWN;
+  uc.nPort = 0;
+  std::string_view whole(lpszUrl, strnlen(lpszUrl, limit));
+  size_t first = 0;
+  while (first < whole.size() && IsUrlBlank(whole[first])) ++first;
+  size_t last = whole.size();
+  while (last > first && IsUrlBlank(whole[last - 1])) --last;
+  const std::string_view text = whole.substr(first, last - first);
+  const char *base = lpszUrl + first;
+
+  UrlParts parts;
+  if (text.empty()) return Fail(ERROR_INTERNET_INVALID_URL);
+  if (DWORD error = SplitUrl(text, true, parts)) return Fail(error);
+  uc.nScheme = parts.number;
+  uc.nPort = parts.port_number;
+
+  auto copy_of = [&](const UrlSlice &slice, bool escapable) {
+    std::string value(slice.in(text));
+    if (dwFlags & ICU_DECODE) value = Unescape(value);
+    if (escapable && (dwFlags & ICU_ESCAPE)) value = Escape(value, EscapeSet::kUnsafe);
+    return value;
+  };
+  const Delivery results[] = {
+      Deliver(base, parts.scheme, std::string(parts.scheme.in(text)), uc.lpszScheme, uc.dwSchemeLength),
+      Deliver(base, parts.host, std::string(parts.host.in(text)), uc.lpszHostName, uc.dwHostNameLength),
+      Deliver(base, parts.user, copy_of(parts.user, false), uc.lpszUserName, uc.dwUserNameLength),
+      Deliver(base, parts.password, copy_of(parts.password, false), uc.lpszPassword, uc.dwPasswordLength),
+      Deliver(base, parts.path, copy_of(parts.path, true), uc.lpszUrlPath, uc.dwUrlPathLength),
+      Deliver(base, parts.extra, copy_of(parts.extra, true), uc.lpszExtraInfo, uc.dwExtraInfoLength),
+  };
+  bool too_small = false;
+  for (Delivery d : results) {
+    if (d == Delivery::kBadBuffer) return Fail(ERROR_INVALID_PARAMETER);
+    too_small |= d == Delivery::kTooSmall;
+  }
+  return too_small ? Fail(ERROR_INSUFFICIENT_BUFFER) : TRUE;
+}
