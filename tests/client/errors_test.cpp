@@ -1,0 +1,197 @@
+// The client's error record: how codes are sorted, how texts are formatted,
+// cut and cleared, and how they are read back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "ZemHttp.h"
+#include "ZemSys.h"
+#include "tests/double/double_fixture.h"
+
+namespace {
+
+// An object bound to nothing (the WinHTTP choice finds no library here), so
+// no test depends on which internet library the platform provides.
+class ErrorRecord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Forget the load failure the constructor recorded.
+    http.SetError(0, nullptr, 0);
+    http.EnableLogging(50, 10, 10);
+  }
+  std::string LastLine() {
+    char szLine[512] = "";
+    http.GetDebugLine(szLine, http.GetDbgLineCount(), 0);
+    return szLine;
+  }
+  CZemHttp http{0, 0, 0, 1};
+};
+
+TEST_F(ErrorRecord, InternetCodeIsFormattedRecordedAndLogged) {
+  http.SetError(ERROR_INTERNET_TIMEOUT, "CZemHttp::SetHttpDWS FAILED. (error# %d)", 0);
+  EXPECT_EQ(http.dwLastInetError, 12002u);
+  EXPECT_EQ(http.dwLastOSError, 0u);
+  EXPECT_STREQ(http.szLastError, "CZemHttp::SetHttpDWS FAILED. (error# 12002)");
+  EXPECT_EQ(http.GetDbgLineCount(), 1);
+  EXPECT_EQ(LastLine(), "CZemHttp::SetError( CZemHttp::SetHttpDWS FAILED. (error# 12002) )");
+}
+
+TEST_F(ErrorRecord, OnlyTheInternetRangeCountsAsInternetCodes) {
+  struct Case {
+    int nCode;
+    bool bInternet;
+  } cases[] = {{11999, false}, {12000, true}, {12999, true}, {13000, false}, {5, false}, {-1, false}};
+  for (const Case &c : cases) {
+    http.SetError(c.nCode, "x %d", 0);
+    if (c.bInternet) {
+      EXPECT_EQ(http.GetLastInternetError(), static_cast<DWORD>(c.nCode)) << "code " << c.nCode;
+      EXPECT_EQ(http.GetLastOSError(), 0u) << "code " << c.nCode;
+    } else {
+      EXPECT_EQ(http.GetLastOSError(), static_cast<DWORD>(c.nCode)) << "code " << c.nCode;
+      EXPECT_EQ(http.GetLastInternetError(), 0u) << "code " << c.nCode;
+    }
+  }
+}
+
+TEST_F(ErrorRecord, OnlyTheFirstPercentDecidesWhetherTheTextIsFormatted) {
+  struct Case {
+    const char *pszFormat;
+    int nCode;
+    const char *pszExpected;
+  } cases[] = {
+      // A first conversion other than the eight code letters: stored as is.
+      {"CZemHttp::X bad %s value %d", 5, "CZemHttp::X bad %s value %d"},
+      {"handle %8.8X failed %d", 5, "handle %8.8X failed %d"},
+      {"escaped %20 in a URL", 5, "escaped %20 in a URL"},
+      // The code letters, in both cases.
+      {"code %d", 255, "code 255"},
+      {"code %D", 255, "code 255"},
+      {"code %i", 255, "code 255"},
+      {"code %x", 255, "code ff"},
+      {"code %X", 255, "code FF"},
+      {"code %u", -1, "code 4294967295"},
+      // Later "%" signs never read an argument: they come from data.
+      {"code %d then %s and %n", 7, "code 7 then %s and %n"},
+      {"code %d is 100%% sure", 7, "code 7 is 100% sure"},
+      {"code %d ends in %", 7, "code 7 ends in %"},
+  };
+  for (const Case &c : cases) {
+    http.SetError(c.nCode, c.pszFormat, 0);
+    EXPECT_STREQ(http.szLastError, c.pszExpected) << "format \"" << c.pszFormat << "\"";
+  }
+}
+
+TEST_F(ErrorRecord, FallbackStandsInForAZeroCode) {
+  http.SetError(0, "CZemHttp::Member failed %d", ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(http.GetLastOSError(), 87u);
+  EXPECT_STREQ(http.szLastError, "CZemHttp::Member failed 87");
+
+  http.SetError(0, "CZemHttp::Member failed %d", ERROR_INTERNET_INVALID_URL);
+  EXPECT_EQ(http.GetLastOSError(), 0u);
+  EXPECT_EQ(http.dwLastInetError, 12005u);
+}
+
+TEST_F(ErrorRecord, ZeroCodeClearsOnlyWithoutAUsableText) {
+  http.SetError(5, "first %d", 0);
+  const int nLines = http.GetDbgLineCount();
+
+  http.SetError(0, "a text of its own", 0);
+  EXPECT_EQ(http.GetLastOSError(), 5u) << "a zero code with a text must change nothing";
+  EXPECT_STREQ(http.szLastError, "first 5");
+  EXPECT_EQ(http.GetDbgLineCount(), nLines) << "a zero code with a text must log nothing";
+
+  for (const char *pszClear : {static_cast<const char *>(nullptr), "", reinterpret_cast<const char *>(0x20)}) {
+    http.SetError(12002, "again %d", 0);
+    http.SetError(0, pszClear, 0);
+    EXPECT_EQ(http.GetLastOSError(), 0u);
+    EXPECT_EQ(http.dwLastInetError, 0u);
+    EXPECT_STREQ(http.szLastError, "");
+  }
+}
+
+TEST_F(ErrorRecord, NullFormatRecordsTheCodeWithoutTextOrLogLine) {
+  http.SetError(12, "earlier %d", 0);
+  const int nLines = http.GetDbgLineCount();
+  http.SetError(ERROR_NOT_ENOUGH_MEMORY, nullptr, 0);
+  EXPECT_EQ(http.GetLastOSError(), 8u);
+  EXPECT_STREQ(http.szLastError, "");
+  EXPECT_EQ(http.GetDbgLineCount(), nLines);
+}
+
+TEST_F(ErrorRecord, TextsAreCutTo255Characters) {
+  std::string literal(300, 'a');
+  http.SetError(5, literal.c_str(), 0);
+  EXPECT_EQ(std::string(http.szLastError), literal.substr(0, 255));
+
+  std::string format = std::string(250, 'b') + "%d tail";
+  http.SetError(12345, format.c_str(), 0);
+  EXPECT_EQ(std::string(http.szLastError), std::string(250, 'b') + "12345");
+}
+
+TEST_F(ErrorRecord, ScratchTextFormattedByTheCallerCanBeTheFormat) {
+  // Members format their message in pszMsg and hand it over; the log line
+  // about the error is formatted in that same pszMsg afterwards.
+  std::snprintf(http.pszMsg, 4096, "Server answered (error# %%d)");
+  http.SetError(ERROR_INTERNET_CANNOT_CONNECT, http.pszMsg, 0);
+  EXPECT_STREQ(http.szLastError, "Server answered (error# 12029)");
+  EXPECT_EQ(LastLine(), "CZemHttp::SetError( Server answered (error# 12029) )");
+}
+
+TEST_F(ErrorRecord, GetErrorStringReportsTheFullLengthWhateverItCopies) {
+  http.SetError(5, "0123456789", 0);
+  EXPECT_EQ(http.GetErrorString(nullptr, 0), 10);
+
+  char szBuffer[32];
+  std::memset(szBuffer, '#', sizeof szBuffer);
+  EXPECT_EQ(http.GetErrorString(szBuffer, 5), 10);
+  EXPECT_STREQ(szBuffer, "01234");
+
+  std::memset(szBuffer, '#', sizeof szBuffer);
+  EXPECT_EQ(http.GetErrorString(szBuffer, 0), 10) << "0 characters copies the whole text";
+  EXPECT_STREQ(szBuffer, "0123456789");
+
+  http.SetError(0, nullptr, 0);
+  std::memset(szBuffer, '#', sizeof szBuffer);
+  EXPECT_EQ(http.GetErrorString(szBuffer, 5), 0);
+  EXPECT_EQ(szBuffer[0], '\0') << "an empty record still terminates the buffer";
+}
+
+TEST_F(ErrorRecord, UnwritableBufferIsReportedNotWritten) {
+  http.SetError(5, "some error", 0);
+  EXPECT_EQ(http.GetErrorString(reinterpret_cast<char *>(0x10), 0), 0);
+  EXPECT_EQ(http.GetLastOSError(), static_cast<DWORD>(ERROR_NOACCESS));
+  EXPECT_NE(std::string(http.szLastError).find("CZemHttp::GetErrorString"), std::string::npos) << http.szLastError;
+}
+
+// GetLastInternetError hands the internet library's own message for the code
+// to the support library's report; an OS code is not looked up at all.
+TEST(InternetErrorMessage, ModuleMessageIsReportedForInternetCodesOnly) {
+  zemtest::WinInetDouble wininet;
+  ASSERT_TRUE(wininet.ok());
+  wininet.ctl().SetMessage(12345, "Scripted message for 12345\r\n");
+  CZemHttp http(0, 0, 0, 1);
+  ASSERT_EQ(http.SetModulePath(wininet.folder().c_str()), 1);
+  ASSERT_EQ(http.LoadWinInet(), 1);
+
+  char szText[256] = "";
+  SysReportError(1, "marker");
+  http.SetError(12345, "x %d", 0);
+  EXPECT_EQ(http.GetLastInternetError(), 12345u);
+  EXPECT_EQ(SysGetReportedError(szText, sizeof szText), 12345u);
+  EXPECT_NE(std::string(szText).find("Scripted message for 12345"), std::string::npos) << szText;
+
+  SysReportError(1, "marker");
+  http.SetError(ERROR_ACCESS_DENIED, "x %d", 0);
+  EXPECT_EQ(http.GetLastInternetError(), 0u);
+  EXPECT_EQ(SysGetReportedError(szText, sizeof szText), 1u) << "an OS code must not be reported";
+  EXPECT_STREQ(szText, "marker");
+
+  // A code the module has no message for reports nothing either.
+  http.SetError(12998, "x %d", 0);
+  EXPECT_EQ(http.GetLastInternetError(), 12998u);
+  EXPECT_EQ(SysGetReportedError(szText, sizeof szText), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// A client object's defaults, its small state members and what its
+// destruction releases.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ZemHttp.h"
+#include "ZemMem.h"
+#include "ZemSys.h"
+#include "tests/double/double_fixture.h"
+
+namespace {
+
+TEST(ClientDefaults, FreshObjectHoldsTheDocumentedDefaults) {
+  CZemHttp http(0, 0, 0, 1);
+  EXPECT_EQ(http.uDocument, 0u);
+  EXPECT_EQ(http.uCompanyID, 0u);
+  EXPECT_EQ(http.uConnection, 0u);
+  EXPECT_EQ(http.pszVerb, ZemHttpVerbTable[ZEMHTTP_VERB_POST]);
+  EXPECT_STREQ(http.pszVerb, "POST");
+  EXPECT_STREQ(http.pszUserAgent, "ZEM Data Services");
+  EXPECT_STREQ(http.pszHttpVersion, "HTTP/1.1");
+  EXPECT_STREQ(http.pszProxySection, "PROXY");
+  EXPECT_STREQ(http.pszProxyIniFile, "ZEMPROXY.INI");
+  EXPECT_EQ(http.dwService, static_cast<DWORD>(INTERNET_SERVICE_HTTP));
+  EXPECT_EQ(http.dwMaxRetries, 1u);
+  EXPECT_EQ(http.dwHandleReleaseMode, 1u);
+  EXPECT_EQ(http.m_ZemProxyInfo.bInitialized, 0u);
+  EXPECT_EQ(http.m_ZemProxyInfo.dwProxyAccessType, 1u);
+  EXPECT_EQ(http.m_ZemProxyInfo.chProxyAccessType, static_cast<DWORD>('W'));
+  EXPECT_EQ(http.nDumpLineWidth, 50);
+  EXPECT_EQ(http.nLogMaxLines, 200);
+  ASSERT_NE(http.pszMsg, nullptr);
+  EXPECT_EQ(ZemMemSize(http.pszMsg), 4096u) << "the scratch text is a 4096-byte checked block";
+  EXPECT_EQ(http.pHttpHeaders, nullptr);
+  EXPECT_EQ(http.hOpen, nullptr);
+  EXPECT_EQ(http.IsConnected(), 0);
+}
+
+TEST(ClientDefaults, ConstructorKeepsItsNumbers) {
+  CZemHttp http(11, 22, 33, 1);
+  EXPECT_EQ(http.uDocument, 11u);
+  EXPECT_EQ(http.uCompanyID, 22u);
+  EXPECT_EQ(http.uConnection, 33u);
+  EXPECT_EQ(http.bUseWinHttp, 1);
+}
+
+TEST(ClientDefaults, VerbTableHoldsSevenVerbsAndAnEmptyEnd) {
+  const char *expected[] = {"GET", "POST", "PUT", "HEAD", "OPTIONS", "DELETE", "TRACE", ""};
+  for (int i = 0; i <= ZEMHTTP_VERB_COUNT; ++i) EXPECT_STREQ(ZemHttpVerbTable[i], expected[i]) << "entry " << i;
+}
+
+TEST(HandleReleaseMode, KeepsOnlyTheThreeLowBitsAndLogsNothing) {
+  CZemHttp http(0, 0, 0, 1);
+  http.EnableLogging(10, 10, 0);
+  struct Case {
+    DWORD dwMode;
+    DWORD dwStored;
+  } cases[] = {{0xFF, 7}, {8, 0}, {5, 5}, {0xFFFFFFFA, 2}};
+  for (const Case &c : cases) {
+    EXPECT_EQ(http.SetHandleReleaseMode(c.dwMode), c.dwStored) << "mode " << c.dwMode;
+    EXPECT_EQ(http.dwHandleReleaseMode, c.dwStored) << "mode " << c.dwMode;
+  }
+  EXPECT_EQ(http.GetDbgLineCount(), 0);
+}
+
+class ModulePath : public ::testing::Test {
+ protected:
+  std::vector<std::string> Lines() {
+    std::vector<std::string> lines;
+    for (int n = 1; n <= http.GetDbgLineCount(); ++n) {
+      char szLine[512] = "";
+      http.GetDebugLine(szLine, n, 0);
+      lines.push_back(szLine);
+    }
+    return lines;
+  }
+  void SetUp() override { http.EnableLogging(20, 20, 0); }
+  CZemHttp http{0, 0, 0, 1};
+};
+
+TEST_F(ModulePath, NullForgetsTheStoredPath) {
+  ASSERT_EQ(http.SetModulePath("/opt/libraries"), 1);
+  ASSERT_NE(http.pszModulePath, nullptr);
+  EXPECT_EQ(http.SetModulePath(nullptr), 1);
+  EXPECT_EQ(http.pszModulePath, nullptr);
+  std::vector<std::string> expected = {
+      "CZemHttp::SetModulePath(/opt/libraries)", "CZemHttp::SetModulePath  - done.",
+      "CZemHttp::SetModulePath()",               "CZemHttp::SetModulePath  - done.",
+  };
+  EXPECT_EQ(Lines(), expected);
+}
+
+TEST_F(ModulePath, EmptyPathIsStoredEmpty) {
+  EXPECT_EQ(http.SetModulePath(""), 1);
+  ASSERT_NE(http.pszModulePath, nullptr);
+  EXPECT_STREQ(http.pszModulePath, "");
+  EXPECT_EQ(Lines().front(), "CZemHttp::SetModulePath()");
+}
+
+TEST_F(ModulePath, TrailingSeparatorIsNormalisedAway) {
+  EXPECT_EQ(http.SetModulePath("/opt/libraries/"), 1);
+  EXPECT_STREQ(http.pszModulePath, "/opt/libraries");
+}
+
+TEST_F(ModulePath, UnreadablePathIsTheMembersExceptionPath) {
+  ASSERT_EQ(http.SetModulePath("/opt/libraries"), 1);
+  const size_t nLines = Lines().size();
+  EXPECT_EQ(http.SetModulePath(reinterpret_cast<const char *>(0x10)), 0);
+  EXPECT_EQ(http.dwLastOSError, static_cast<DWORD>(ERROR_NOACCESS));
+  EXPECT_STREQ(http.szLastError, "CZemHttp::SetModulePath, exception, error#: 998");
+  EXPECT_EQ(Lines().size(), nLines) << "the exception path logs nothing";
+  EXPECT_STREQ(http.pszModulePath, "/opt/libraries") << "the stored path is kept";
+}
+
+// Destruction, watched through the double: which handles are closed, in
+// which order, and which are not.
+class Destruction : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(wininet.ok());
+    http = std::make_unique<CZemHttp>(0, 0, 0, 1);
+    ASSERT_EQ(http->SetModulePath(wininet.folder().c_str()), 1);
+    ASSERT_EQ(http->LoadWinInet(), 1);
+    wininet.ctl().Reset();
+  }
+  static HINTERNET Fake(uintptr_t value) { return reinterpret_cast<HINTERNET>(value); }
+  // "function(handle)" for every call, in order.
+  std::vector<std::string> CallsSeen() {
+    std::vector<std::string> seen;
+    for (const zemdouble::Call &call : wininet.ctl().Calls()) {
+      char szHandle[32];
+      std::snprintf(szHandle, sizeof szHandle, "%llx", static_cast<unsigned long long>(call.Num(0)));
+      std::string line = call.function + "(" + szHandle;
+      if (call.function == "InternetSetStatusCallbackA") line += call.Num(1) == 0 ? ", null" : ", set";
+      seen.push_back(line + ")");
+    }
+    return seen;
+  }
+  zemtest::WinInetDouble wininet;
+  std::unique_ptr<CZemHttp> http;
+};
+
+TEST_F(Destruction, ClosesHeldHandlesChildFirstAfterRemovingTheirCallbacks) {
+  http->hRequest = Fake(0x111);
+  http->hConnect = Fake(0x222);
+  http->hOpen = Fake(0x333);
+  http.reset();
+  std::vector<std::string> expected = {
+      "InternetSetStatusCallbackA(111, null)", "InternetCloseHandle(111)",
+      "InternetSetStatusCallbackA(222, null)", "InternetCloseHandle(222)",
+      "InternetSetStatusCallbackA(333, null)", "InternetCloseHandle(333)",
+  };
+  EXPECT_EQ(CallsSeen(), expected);
+}
+
+TEST_F(Destruction, NeverClosesTheCallersInternetHandle) {
+  http->hOpenParam = Fake(0x333);
+  http->hOpen = Fake(0x333);
+  http->hConnect = Fake(0x222);
+  http.reset();
+  std::vector<std::string> expected = {
+      "InternetSetStatusCallbackA(222, null)",
+      "InternetCloseHandle(222)",
+  };
+  EXPECT_EQ(CallsSeen(), expected);
+}
+
+TEST_F(Destruction, ObjectThatNeverRanARequestClosesNothing) {
+  http.reset();
+  EXPECT_TRUE(wininet.ctl().Calls().empty());
+}
+
+TEST_F(Destruction, ReleasesTheHeaderListAndEveryBlock) {
+  // Entries built as the header members build them; the sanitizer build
+  // reports any block the destructor leaves behind.
+  ZEMHTTPHDR **ppLink = &http->pHttpHeaders;
+  for (const char *pszName : {"Accept", "X-Trace", "Accept"}) {
+    ZEMHTTPHDR *pEntry = nullptr;
+    ASSERT_EQ(ZemMemAlloc(&pEntry, sizeof(ZEMHTTPHDR)), 0u);
+    SysStrAssign(&pEntry->pszName, pszName);
+    SysStrAssign(&pEntry->pszValue, "value");
+    *ppLink = pEntry;
+    ppLink = &pEntry->pNext;
+  }
+  SysStrAssign(&http->pszHostName, "example.test");
+  ASSERT_EQ(ZemMemAlloc(&http->pvResponse, 100), 0u);
+  http->EnableLogging(10, 2, 2);
+  http->LogAddLine("a line");
+  const int nAssertsBefore = SysGetAssertCount();
+  http.reset();
+  EXPECT_EQ(SysGetAssertCount(), nAssertsBefore) << "every block released intact";
+}
+
+}  // namespace
