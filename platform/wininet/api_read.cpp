@@ -1,0 +1,56 @@
+// Reading a response body: what can be read now, and the bytes themselves.
+#include "arguments.h"
+#include "failure.h"
+#include "handles.h"
+#include "transfer.h"
+
+using namespace zem::wininet;
+
+namespace {
+
+// The transfer of a sent request, or null with the failure recorded.
+std::shared_ptr<Transfer> SentTransfer(HINTERNET hFile) {
+  std::lock_guard<std::mutex> lock(HandleLock());
+  DWORD error = 0;
+  auto request = FindHandleOf<Request>(hFile, HandleKind::kRequest, &error);
+  if (!request) {
+    Fail(error);
+    return nullptr;
+  }
+  if (!request->transfer) {
+    Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE, "The request has not been sent.");
+    return nullptr;
+  }
+  return request->transfer;
+}
+
+}  // namespace
+
+BOOL WINAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD, DWORD_PTR) {
+  BeginCall();
+  if (!CheckWritable(lpdwNumberOfBytesAvailable, sizeof(DWORD), "lpdwNumberOfBytesAvailable")) return FALSE;
+  *lpdwNumberOfBytesAvailable = 0;
+  auto transfer = SentTransfer(hFile);
+  if (!transfer) return FALSE;
+  std::string detail;
+  const DWORD error = transfer->Available(lpdwNumberOfBytesAvailable, &detail);
+  if (error != 0) return Fail(error, detail);
+  return Succeed();
+}
+
+BOOL WINAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
+                             LPDWORD lpdwNumberOfBytesRead) {
+  BeginCall();
+  if (lpdwNumberOfBytesRead == nullptr) return Fail(ERROR_INVALID_PARAMETER, "lpdwNumberOfBytesRead is null.");
+  if (!CheckWritable(lpdwNumberOfBytesRead, sizeof(DWORD), "lpdwNumberOfBytesRead")) return FALSE;
+  *lpdwNumberOfBytesRead = 0;
+  if (!CheckWritable(lpBuffer, dwNumberOfBytesToRead, "lpBuffer")) return FALSE;
+  auto transfer = SentTransfer(hFile);
+  if (!transfer) return FALSE;
+  if (dwNumberOfBytesToRead == 0) return Succeed();
+  std::string detail;
+  const DWORD error =
+      transfer->Read(static_cast<char *>(lpBuffer), dwNumberOfBytesToRead, lpdwNumberOfBytesRead, &detail);
+  if (error != 0) return Fail(error, detail);
+  return Succeed();
+}

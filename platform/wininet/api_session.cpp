@@ -1,0 +1,149 @@
+// Opening and closing handles: the session (InternetOpenA), the connection
+// (InternetConnectA, which makes no network connection: a server that cannot
+// be reached shows when a request is sent) and the status callback.
+#include <memory>
+
+#include "arguments.h"
+#include "engine.h"
+#include "failure.h"
+#include "handles.h"
+#include "transfer.h"
+
+using namespace zem::wininet;
+
+namespace {
+
+HINTERNET FailHandle(DWORD error, const std::string &detail) {
+  Fail(error, detail);
+  return nullptr;
+}
+
+HINTERNET FailHandle(DWORD error) {
+  Fail(error);
+  return nullptr;
+}
+
+// Lets objects go outside the handle lock: their last release may stop work.
+void Release(std::vector<std::shared_ptr<InternetObject>> objects) {
+  for (const auto &object : objects) {
+    if (object->kind == HandleKind::kRequest) {
+      if (auto transfer = std::static_pointer_cast<Request>(object)->transfer) transfer->Cancel();
+    }
+  }
+  for (const auto &object : objects) {
+    if (object->kind == HandleKind::kSession) Engine::Instance().RemoveSession();
+  }
+}
+
+}  // namespace
+
+HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpszProxy, LPCSTR lpszProxyBypass,
+                               DWORD dwFlags) {
+  BeginCall();
+  std::string agent, proxy, bypass;
+  if (!ReadText(lpszAgent, "lpszAgent", &agent) || !ReadText(lpszProxy, "lpszProxy", &proxy) ||
+      !ReadText(lpszProxyBypass, "lpszProxyBypass", &bypass)) {
+    return nullptr;
+  }
+  auto session = std::make_shared<Session>();
+  session->accessType = dwAccessType;
+  switch (dwAccessType) {
+    case INTERNET_OPEN_TYPE_DIRECT:
+      break;
+    case INTERNET_OPEN_TYPE_PROXY:
+      if (proxy.empty()) return FailHandle(ERROR_INVALID_PARAMETER, "A named proxy needs a proxy list in lpszProxy.");
+      session->proxy.accessType = INTERNET_OPEN_TYPE_PROXY;
+      session->proxy.proxyList = proxy;
+      session->proxy.bypassList = bypass;
+      break;
+    case INTERNET_OPEN_TYPE_PRECONFIG:
+    case INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY:
+      session->proxy = PlatformProxyConfig();
+      break;
+    default:
+      return FailHandle(ERROR_INVALID_PARAMETER,
+                        "dwAccessType " + std::to_string(dwAccessType) + " is none of 0, 1, 3 and 4.");
+  }
+  if (!session->rules.Parse(session->proxy.proxyList, session->proxy.bypassList)) {
+    return FailHandle(ERROR_INVALID_PARAMETER, "The proxy list \"" + session->proxy.proxyList + "\" cannot be read.");
+  }
+  session->flags = dwFlags;
+  if (lpszAgent != nullptr) session->options.userAgent = agent;
+  if (!session->proxy.userName.empty()) session->options.proxyUserName = session->proxy.userName;
+  if (!session->proxy.password.empty()) session->options.proxyPassword = session->proxy.password;
+  session->pool = std::make_shared<ConnectionPool>();
+  HINTERNET handle;
+  {
+    std::lock_guard<std::mutex> lock(HandleLock());
+    handle = RegisterHandle(session);
+  }
+  if (handle == nullptr) return FailHandle(ERROR_INTERNET_OUT_OF_HANDLES);
+  Engine::Instance().AddSession();
+  Succeed();
+  return handle;
+}
+
+HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, INTERNET_PORT nServerPort,
+                                  LPCSTR lpszUserName, LPCSTR lpszPassword, DWORD dwService, DWORD dwFlags,
+                                  DWORD_PTR dwContext) {
+  BeginCall();
+  std::string server, user, password;
+  if (!ReadText(lpszServerName, "lpszServerName", &server, INTERNET_MAX_HOST_NAME_LENGTH) ||
+      !ReadText(lpszUserName, "lpszUserName", &user) || !ReadText(lpszPassword, "lpszPassword", &password)) {
+    return nullptr;
+  }
+  if (server.empty()) return FailHandle(ERROR_INVALID_PARAMETER, "lpszServerName names no server.");
+  if (dwService == INTERNET_SERVICE_FTP || dwService == INTERNET_SERVICE_GOPHER) {
+    return FailHandle(ERROR_NOT_SUPPORTED, "Only the HTTP service is available.");
+  }
+  if (dwService != INTERNET_SERVICE_HTTP) {
+    return FailHandle(ERROR_INVALID_PARAMETER, "dwService " + std::to_string(dwService) + " is not a service.");
+  }
+  std::lock_guard<std::mutex> lock(HandleLock());
+  DWORD error = 0;
+  auto session = FindHandleOf<Session>(hInternet, HandleKind::kSession, &error);
+  if (!session) return FailHandle(error);
+  auto connection = std::make_shared<Connection>();
+  connection->parent = session;
+  connection->host = server;
+  connection->port = nServerPort;
+  connection->service = dwService;
+  connection->flags = dwFlags;
+  connection->context = dwContext;
+  connection->callback = session->callback;
+  if (!user.empty()) connection->options.userName = user;
+  if (!password.empty()) connection->options.password = password;
+  HINTERNET handle = RegisterHandle(connection);
+  if (handle == nullptr) return FailHandle(ERROR_INTERNET_OUT_OF_HANDLES);
+  Succeed();
+  return handle;
+}
+
+BOOL WINAPI InternetCloseHandle(HINTERNET hInternet) {
+  BeginCall();
+  std::vector<std::shared_ptr<InternetObject>> closed;
+  {
+    std::lock_guard<std::mutex> lock(HandleLock());
+    DWORD error = 0;
+    if (!FindHandle(hInternet, &error)) return Fail(error);
+    closed = UnregisterTree(hInternet);
+  }
+  Release(std::move(closed));
+  return Succeed();
+}
+
+INTERNET_STATUS_CALLBACK WINAPI InternetSetStatusCallbackA(HINTERNET hInternet,
+                                                           INTERNET_STATUS_CALLBACK lpfnInternetCallback) {
+  BeginCall();
+  std::lock_guard<std::mutex> lock(HandleLock());
+  DWORD error = 0;
+  auto object = FindHandle(hInternet, &error);
+  if (!object) {
+    Fail(error);
+    return INTERNET_INVALID_STATUS_CALLBACK;
+  }
+  INTERNET_STATUS_CALLBACK previous = object->callback;
+  object->callback = lpfnInternetCallback;
+  Succeed();
+  return previous;
+}

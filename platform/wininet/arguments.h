@@ -1,0 +1,38 @@
+// Checks of what callers pass in, made before anything is touched: a null,
+// unreadable or overlong argument becomes an error code, never a fault.
+#ifndef ZEM_WININET_ARGUMENTS_H
+#define ZEM_WININET_ARGUMENTS_H
+
+#include <string>
+
+#include "windows.h"
+
+namespace zem::wininet {
+
+// Longest name-like text accepted (agent, host, verb, object, user name ...).
+constexpr size_t kMaxTextLength = 65535;
+// Longest block of header lines accepted in one call.
+constexpr size_t kMaxHeaderBlockLength = 1024 * 1024;
+
+// Reads a NUL-terminated text that may be null (giving an empty text). On
+// failure it records ERROR_INVALID_PARAMETER naming the argument and returns
+// false.
+bool ReadText(LPCSTR text, const char *name, std::string *out, size_t max_length = kMaxTextLength);
+
+// Reads a text of the given length, or NUL-terminated when the length is
+// (DWORD)-1. A null text reads as empty whatever the length.
+bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out, size_t max_length);
+
+// Whether the caller's memory can be read or written over its whole length;
+// on failure the error is recorded (87 for null, ERROR_NOACCESS otherwise).
+bool CheckReadable(const void *pointer, size_t size, const char *name);
+bool CheckWritable(void *pointer, size_t size, const char *name);
+
+// Hands data to a caller's buffer of *length bytes: with a null or short
+// buffer, ERROR_INSUFFICIENT_BUFFER and *length = size; else the data is
+// copied and *length = reported (a text's length leaves out its terminator).
+BOOL CopyToCaller(const void *data, DWORD size, DWORD reported, LPVOID buffer, LPDWORD length);
+
+}  // namespace zem::wininet
+
+#endif

@@ -1,0 +1,36 @@
+// The response bytes received and not yet read by the caller. The engine
+// stops filling it at kLimit (the transfer pauses) so that the memory held
+// for one response stays bounded whatever the body's size.
+#ifndef ZEM_WININET_BODY_QUEUE_H
+#define ZEM_WININET_BODY_QUEUE_H
+
+#include <cstddef>
+#include <deque>
+#include <string>
+
+namespace zem::wininet {
+
+class BodyQueue {
+ public:
+  static constexpr size_t kLimit = 1024 * 1024;
+  // A paused transfer resumes once the reader has taken the queue below this.
+  static constexpr size_t kResumeMark = kLimit / 2;
+
+  // Whether a chunk of that size may be added now: always into an empty
+  // queue (a chunk is at most libcurl's write size), else only below the limit.
+  bool HasRoomFor(size_t size) const { return size_ == 0 || size_ + size <= kLimit; }
+  void Push(const char *data, size_t size);
+  // Copies up to `size` bytes out; returns how many.
+  size_t Take(char *out, size_t size);
+  void Clear();
+  size_t size() const { return size_; }
+
+ private:
+  std::deque<std::string> chunks_;
+  size_t offset_ = 0;  // bytes of the front chunk already taken
+  size_t size_ = 0;
+};
+
+}  // namespace zem::wininet
+
+#endif

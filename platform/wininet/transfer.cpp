@@ -1,0 +1,322 @@
+#include "transfer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "engine.h"
+#include "error_map.h"
+#include "failure.h"
+
+namespace zem::wininet {
+
+bool IsUnlimitedTimeout(DWORD ms) { return ms == 0 || ms == static_cast<DWORD>(-1); }
+
+Transfer::Transfer(SendSpec spec) : spec_(std::move(spec)), engine_(Engine::Instance()) {}
+
+Transfer::~Transfer() {
+  // Only a transfer that never reached the engine still holds its handle.
+  ReleaseEasy();
+}
+
+void Transfer::ReleaseEasy() {
+  if (easy_ != nullptr) curl_easy_cleanup(easy_);
+  easy_ = nullptr;
+  curl_slist_free_all(wire_list_);
+  wire_list_ = nullptr;
+  curl_url_cleanup(url_);
+  url_ = nullptr;
+}
+
+// ---- callers ----
+
+void Transfer::Wait(std::unique_lock<std::mutex> &lock) {
+  ++waiters_;
+  changed_.wait(lock);
+  --waiters_;
+}
+
+DWORD Transfer::WaitForResponse(std::string *detail) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!head_ && !done_) Wait(lock);
+  if (head_) return 0;
+  *detail = error_detail_;
+  return error_;
+}
+
+std::shared_ptr<const ResponseHead> Transfer::Head() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return head_;
+}
+
+std::vector<HeaderField> Transfer::SentHeaders() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sent_headers_;
+}
+
+std::string Transfer::Url() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return url_text_;
+}
+
+void Transfer::MaybeResume(std::unique_lock<std::mutex> &lock) {
+  if (!paused_ || resume_requested_ || cancelled_ || queue_.size() > BodyQueue::kResumeMark) return;
+  resume_requested_ = true;
+  lock.unlock();
+  engine_.Resume(shared_from_this());
+  lock.lock();
+}
+
+DWORD Transfer::Available(DWORD *bytes, std::string *detail) {
+  *bytes = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (queue_.size() > 0) {
+      *bytes = static_cast<DWORD>(std::min<size_t>(queue_.size(), UINT32_MAX));
+      return 0;
+    }
+    if (done_) {
+      *detail = error_detail_;
+      return error_;
+    }
+    MaybeResume(lock);
+    if (queue_.size() == 0 && !done_) Wait(lock);
+  }
+}
+
+DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail) {
+  *read = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    *read += static_cast<DWORD>(queue_.Take(buffer + *read, size - *read));
+    MaybeResume(lock);
+    if (*read == size) return 0;
+    if (queue_.size() > 0) continue;
+    if (done_) {
+      if (*read > 0) return 0;
+      *detail = error_detail_;
+      return error_;
+    }
+    Wait(lock);
+  }
+}
+
+void Transfer::Cancel() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!done_) {
+      done_ = true;
+      error_ = ERROR_INTERNET_OPERATION_CANCELLED;
+      error_detail_ = "The request handle was closed while the request was in progress.";
+    }
+    cancelled_ = true;
+    queue_.Clear();
+    changed_.notify_all();
+  }
+  engine_.Stop(shared_from_this());
+}
+
+bool Transfer::cancelled() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return cancelled_;
+}
+
+// ---- engine thread ----
+
+Transfer::Clock::time_point Transfer::Deadline() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (done_ || paused_ || phase_ == Phase::kConnecting) return Clock::time_point::max();
+  const DWORD limit = phase_ == Phase::kSending ? spec_.sendTimeout : spec_.receiveTimeout;
+  if (IsUnlimitedTimeout(limit)) return Clock::time_point::max();
+  return last_activity_ + std::chrono::milliseconds(limit);
+}
+
+bool Transfer::TakeResume() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  resume_requested_ = false;
+  if (!paused_ || cancelled_) return false;
+  paused_ = false;
+  last_activity_ = Clock::now();
+  return true;
+}
+
+size_t Transfer::OnHeader(char *data, size_t size, size_t count, void *self) {
+  auto *transfer = static_cast<Transfer *>(self);
+  const size_t length = size * count;
+  std::string_view line(data, length);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  transfer->last_activity_ = Clock::now();
+  if (transfer->head_ || transfer->cancelled_) return length;  // trailers after the final head
+  if (!transfer->in_block_) {
+    if (line.empty()) return length;
+    transfer->block_.SetStatusLine(line);
+    transfer->in_block_ = true;
+    // A new head after a 401 or 407 means libcurl answered the challenge.
+    transfer->tentative_.reset();
+  } else if (!line.empty()) {
+    transfer->block_.AddLine(line);
+  } else {
+    transfer->in_block_ = false;
+    transfer->EndOfHead();
+  }
+  return length;
+}
+
+bool Transfer::FollowsRedirect(const ResponseHead &head) const {
+  if (spec_.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) return false;
+  switch (head.status) {
+    case 301:
+    case 302:
+    case 303:
+    case 307:
+    case 308: {
+      const HeaderField *location = head.fields.Find("Location");
+      return location != nullptr && !location->value.empty();
+    }
+    default:
+      return false;
+  }
+}
+
+void Transfer::EndOfHead() {
+  if (phase_ == Phase::kConnecting) {
+    // Before the request went out only a proxy answers: its reply to CONNECT.
+    proxy_head_ = block_;
+    return;
+  }
+  const DWORD status = block_.status;
+  if (status >= 100 && status < 200) {
+    informational_ = block_;
+  } else if (FollowsRedirect(block_)) {
+    redirect_to_ = block_.fields.Find("Location")->value;
+    redirect_status_ = status;
+    discard_body_ = true;
+  } else if ((status == 401 && server_auth_) || (status == 407 && proxy_auth_)) {
+    // libcurl answers a challenge it can meet with a new request; this head is
+    // final only if the body follows or the transfer ends with it.
+    tentative_ = block_;
+  } else {
+    Publish(std::move(block_));
+  }
+}
+
+void Transfer::Publish(ResponseHead head) {
+  head_ = std::make_shared<const ResponseHead>(std::move(head));
+  tentative_.reset();
+  informational_.reset();
+  changed_.notify_all();
+}
+
+size_t Transfer::OnBody(char *data, size_t size, size_t count, void *self) {
+  auto *transfer = static_cast<Transfer *>(self);
+  const size_t length = size * count;
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  transfer->last_activity_ = Clock::now();
+  if (transfer->cancelled_ || transfer->discard_body_) return length;
+  if (!transfer->head_ && transfer->tentative_) transfer->Publish(std::move(*transfer->tentative_));
+  if (!transfer->queue_.HasRoomFor(length)) {
+    transfer->paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  transfer->queue_.Push(data, length);
+  if (transfer->waiters_ > 0) transfer->changed_.notify_all();
+  return length;
+}
+
+size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
+  auto *transfer = static_cast<Transfer *>(self);
+  const std::string &body = *transfer->spec_.body;
+  const size_t n = std::min(size * count, body.size() - transfer->upload_offset_);
+  memcpy(data, body.data() + transfer->upload_offset_, n);
+  transfer->upload_offset_ += n;
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  transfer->last_activity_ = Clock::now();
+  if (transfer->upload_offset_ == body.size()) transfer->phase_ = Phase::kWaiting;
+  return n;
+}
+
+int Transfer::OnSeek(void *self, curl_off_t offset, int origin) {
+  auto *transfer = static_cast<Transfer *>(self);
+  if (origin != SEEK_SET || offset < 0 || static_cast<size_t>(offset) > transfer->spec_.body->size()) {
+    return CURL_SEEKFUNC_FAIL;
+  }
+  // libcurl rewinds to send the body again, for instance to answer a challenge.
+  transfer->upload_offset_ = static_cast<size_t>(offset);
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  transfer->phase_ = Phase::kSending;
+  return CURL_SEEKFUNC_OK;
+}
+
+int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
+  auto *transfer = static_cast<Transfer *>(self);
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  transfer->phase_ = transfer->has_body_ && transfer->upload_offset_ < transfer->spec_.body->size() ? Phase::kSending
+                                                                                                      : Phase::kWaiting;
+  transfer->last_activity_ = Clock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+bool Transfer::OnFinished(CURLcode result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (cancelled_ || done_) return false;
+  std::string detail;
+  DWORD error = 0;
+  if (result == CURLE_OK && !redirect_to_.empty()) {
+    if (++redirects_ > kMaxRedirects) {
+      error = ERROR_HTTP_REDIRECT_FAILED;
+      detail = std::string(MessageText(error)) + " (more than " + std::to_string(kMaxRedirects) + " redirections)";
+    } else {
+      error = FollowLocation(&detail);
+      if (error == 0) error = ConfigureEasy(&detail);
+      if (error == 0) return true;
+    }
+  } else if (result == CURLE_OK) {
+    if (!head_ && tentative_) Publish(std::move(*tentative_));
+    if (!head_ && informational_) Publish(std::move(*informational_));
+    if (!head_) {
+      error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+      detail = std::string(MessageText(error)) + " (the server's answer ended without a response head)";
+    }
+  } else if (!head_) {
+    error = Failure(result, &detail);
+    // An informational answer that nothing followed is the response; so is a
+    // proxy's refusal of a tunnel (407 and the like).
+    if (informational_ && error != ERROR_INTERNET_OPERATION_CANCELLED) {
+      Publish(std::move(*informational_));
+      error = 0;
+    } else if (proxy_head_ && proxy_head_->status >= 300) {
+      Publish(std::move(*proxy_head_));
+      error = 0;
+    }
+  } else {
+    error = Failure(result, &detail);
+  }
+  done_ = true;
+  error_ = error;
+  error_detail_ = detail;
+  changed_.notify_all();
+  return false;
+}
+
+DWORD Transfer::Failure(CURLcode result, std::string *detail) {
+  if (timed_out_) {
+    const bool sending = phase_ == Phase::kSending;
+    *detail = std::string(MessageText(ERROR_INTERNET_TIMEOUT)) + " (" +
+              (sending ? "the server took none of the request for " : "no data came from the server for ") +
+              std::to_string(sending ? spec_.sendTimeout : spec_.receiveTimeout) + " ms, " + target_host_ + ":" +
+              std::to_string(target_port_) + ")";
+    return ERROR_INTERNET_TIMEOUT;
+  }
+  CurlFailure failure;
+  failure.code = result;
+  curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &failure.os_error);
+  curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &failure.verify_result);
+  const DWORD error = MapCurlFailure(failure);
+  std::string why = error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(result);
+  if (!proxy_url_.empty()) why += ", through the proxy " + proxy_url_;
+  *detail = std::string(MessageText(error)) + " (" + why + ")";
+  return error;
+}
+
+}  // namespace zem::wininet

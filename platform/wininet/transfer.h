@@ -1,0 +1,174 @@
+// One sending of a request and the reception of its answer: the state that
+// a caller waits on (final response head arrived, bytes available, done) and
+// that the engine thread advances from libcurl's callbacks. Redirections are
+// followed here, step by step on the same libcurl handle, so that the layer
+// decides which answer is final and what each step puts on the wire.
+#ifndef ZEM_WININET_TRANSFER_H
+#define ZEM_WININET_TRANSFER_H
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "body_queue.h"
+#include "connection_pool.h"
+#include "header_list.h"
+#include "proxy_rules.h"
+#include "response_head.h"
+#include "tls_policy.h"
+#include "wininet.h"
+
+namespace zem::wininet {
+
+class Engine;
+
+// Everything a sending needs, taken from the request handle and its parents
+// when HttpSendRequestA is called.
+struct SendSpec {
+  bool secure = false;
+  std::string host;                // as given to InternetConnectA
+  INTERNET_PORT port = 0;          // never 0 here
+  std::string object;              // as given to HttpOpenRequestA
+  std::string method;
+  bool http10 = false;
+  HeaderList headers;              // the request's own list
+  std::string userAgent;           // "" sends none
+  std::shared_ptr<const std::string> body;
+  std::string user, password;      // server credentials
+  std::string proxyUser, proxyPassword;
+  ProxyRules proxies;
+  DWORD connectTimeout = 0, sendTimeout = 0, receiveTimeout = 0;  // ms; see kNoTimeout
+  DWORD flags = 0;                 // the request's INTERNET_FLAG_* values
+  std::shared_ptr<ConnectionPool> pool;
+};
+
+// A time-out of 0 or (DWORD)-1 means waiting without a limit.
+bool IsUnlimitedTimeout(DWORD ms);
+
+class Transfer : public std::enable_shared_from_this<Transfer> {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr int kMaxRedirects = 20;
+
+  explicit Transfer(SendSpec spec);
+  ~Transfer();
+  Transfer(const Transfer &) = delete;
+  Transfer &operator=(const Transfer &) = delete;
+
+  // Builds the libcurl handle for the first step; 0 or an error.
+  DWORD Prepare(std::string *detail);
+
+  // ---- for callers, on any thread ----
+  // Waits until the final answer's head has arrived (0) or the sending
+  // failed (its error). A failure after the head is reported by the reads.
+  DWORD WaitForResponse(std::string *detail);
+  std::shared_ptr<const ResponseHead> Head() const;
+  // The header fields the last step put on the wire, and its URL.
+  std::vector<HeaderField> SentHeaders() const;
+  std::string Url() const;
+  // Bytes that can be read now without waiting; waits only while none are
+  // queued and the body is not complete. 0 at the end of the body.
+  DWORD Available(DWORD *bytes, std::string *detail);
+  // Fills the buffer, waiting for bytes as needed, until it is full or the
+  // body ends. Bytes read before a failure are returned first; the failure
+  // comes with the next read.
+  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail);
+  // The handle was closed: waiting callers get ERROR_INTERNET_OPERATION_CANCELLED
+  // and the engine drops the transfer.
+  void Cancel();
+  bool cancelled() const;
+
+  // ---- for the engine thread ----
+  CURL *easy() const { return easy_; }
+  // libcurl finished the current step with this result. Returns true when the
+  // transfer was set up for another step (a redirection) to be run.
+  bool OnFinished(CURLcode result);
+  // When the transfer has waited too long for the server; max() for never.
+  Clock::time_point Deadline() const;
+  void MarkTimedOut() { timed_out_ = true; }
+  // Whether a paused transfer should be resumed now (clears the pause).
+  bool TakeResume();
+  void ReleaseEasy();
+
+ private:
+  enum class Phase { kConnecting, kSending, kWaiting };
+
+  // transfer_setup.cpp: the URL, the wire headers and libcurl's options.
+  DWORD SetFirstTarget(std::string *detail);
+  DWORD FollowLocation(std::string *detail);
+  void ReadTarget();
+  std::vector<HeaderField> BuildWireHeaders() const;
+  DWORD ConfigureEasy(std::string *detail);
+
+  // transfer.cpp: libcurl's callbacks and the decisions they lead to.
+  static size_t OnHeader(char *data, size_t size, size_t count, void *self);
+  static size_t OnBody(char *data, size_t size, size_t count, void *self);
+  static size_t OnUpload(char *data, size_t size, size_t count, void *self);
+  static int OnSeek(void *self, curl_off_t offset, int origin);
+  static int OnPrerequest(void *self, char *, char *, int, int);
+  void EndOfHead();
+  bool FollowsRedirect(const ResponseHead &head) const;
+  void Publish(ResponseHead head);
+  DWORD Failure(CURLcode result, std::string *detail);
+  void MaybeResume(std::unique_lock<std::mutex> &lock);
+  void Wait(std::unique_lock<std::mutex> &lock);
+
+  const SendSpec spec_;
+  Engine &engine_;
+
+  // libcurl state: set up by Prepare, then used on the engine thread only.
+  CURL *easy_ = nullptr;
+  CURLU *url_ = nullptr;
+  curl_slist *wire_list_ = nullptr;
+  char error_buffer_[CURL_ERROR_SIZE] = {};
+  TlsPolicy tls_;
+  std::string request_target_;     // set only for the target "*"
+  std::string method_;
+  bool has_body_ = false;
+  bool method_changed_ = false;
+  size_t upload_offset_ = 0;
+  std::string target_host_;        // as in the URL (IPv6 in brackets)
+  INTERNET_PORT target_port_ = 0;
+  bool target_secure_ = false;
+  bool same_origin_ = true;        // credentials go only to the server asked
+  bool server_auth_ = false;
+  bool proxy_auth_ = false;
+  std::string proxy_url_;
+  int redirects_ = 0;
+  DWORD redirect_status_ = 0;
+  std::string redirect_to_;
+  bool discard_body_ = false;
+  Phase phase_ = Phase::kConnecting;
+  Clock::time_point last_activity_;
+  bool timed_out_ = false;
+  ResponseHead block_;
+  bool in_block_ = false;
+  std::optional<ResponseHead> informational_;  // last 1xx answer
+  std::optional<ResponseHead> tentative_;      // a 401/407 libcurl may answer itself
+  std::optional<ResponseHead> proxy_head_;     // a proxy's answer to CONNECT
+
+  // Shared with callers.
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int waiters_ = 0;
+  std::shared_ptr<const ResponseHead> head_;
+  std::vector<HeaderField> sent_headers_;
+  std::string url_text_;
+  BodyQueue queue_;
+  bool paused_ = false;
+  bool resume_requested_ = false;
+  bool done_ = false;
+  bool cancelled_ = false;
+  DWORD error_ = 0;
+  std::string error_detail_;
+};
+
+}  // namespace zem::wininet
+
+#endif
