@@ -16,6 +16,10 @@ void ApplyError(const Answer &answer) {
   if (answer.setsError) SetLastError(answer.error);
 }
 
+// A text's length argument as CallBuilder::Text takes it: the marker value
+// means the text runs to its NUL.
+long long LengthOrWhole(DWORD cch, DWORD dwWholeMarker) { return cch == dwWholeMarker ? -1LL : static_cast<long long>(cch); }
+
 // Answers a function whose default is TRUE and which fills nothing.
 BOOL AnswerBool(CallBuilder &b) {
   Answer a = TakeAnswer(b.Record().function);
@@ -82,7 +86,7 @@ INTERNETAPI HINTERNET WINAPI HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVer
 
 BOOLAPI HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, DWORD dwModifiers) {
   CallBuilder b("HttpAddRequestHeadersA");
-  b.Pointer(hRequest).Text(lpszHeaders, dwHeadersLength == static_cast<DWORD>(-1) ? -1 : dwHeadersLength);
+  b.Pointer(hRequest).Text(lpszHeaders, LengthOrWhole(dwHeadersLength, static_cast<DWORD>(-1)));
   b.Number(dwHeadersLength).Number(dwModifiers);
   return AnswerBool(b);
 }
@@ -90,7 +94,7 @@ BOOLAPI HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwH
 BOOLAPI HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
                          DWORD dwOptionalLength) {
   CallBuilder b("HttpSendRequestA");
-  b.Pointer(hRequest).Text(lpszHeaders, dwHeadersLength == static_cast<DWORD>(-1) ? -1 : dwHeadersLength);
+  b.Pointer(hRequest).Text(lpszHeaders, LengthOrWhole(dwHeadersLength, static_cast<DWORD>(-1)));
   b.Number(dwHeadersLength).Text(static_cast<const char *>(lpOptional), dwOptionalLength).Number(dwOptionalLength);
   return AnswerBool(b);
 }
@@ -264,7 +268,7 @@ BOOLAPI InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDWORD lpdwB
 
 BOOLAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPURL_COMPONENTSA lpUrlComponents) {
   CallBuilder b("InternetCrackUrlA");
-  b.Text(lpszUrl, lpszUrl == nullptr || dwUrlLength == 0 ? -1 : dwUrlLength).Number(dwUrlLength).Number(dwFlags);
+  b.Text(lpszUrl, LengthOrWhole(dwUrlLength, 0)).Number(dwUrlLength).Number(dwFlags);
   b.Pointer(lpUrlComponents);
   Answer a = TakeAnswer(b.Record().function);
   uint64_t r = 0;
