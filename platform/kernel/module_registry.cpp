@@ -7,6 +7,7 @@ namespace zem::platform {
 void ModuleRegistry::AddLoad(void *handle, const std::string &path, const std::string &requested) {
   std::lock_guard<std::mutex> lock(mutex_);
   Entry &entry = loaded_[handle];
+  if (entry.loads == 0) entry.order = next_order_++;
   entry.path = path;
   entry.keys.insert(ModuleKey(path));
   entry.keys.insert(ModuleKey(requested));
@@ -40,10 +41,14 @@ bool ModuleRegistry::IsLoaded(void *handle) const {
 
 void *ModuleRegistry::FindLoadedByKey(const std::string &key) const {
   std::lock_guard<std::mutex> lock(mutex_);
+  void *earliest = nullptr;
+  unsigned long long earliest_order = 0;
   for (const auto &[handle, entry] : loaded_) {
-    if (entry.keys.count(key) != 0) return handle;
+    if (entry.keys.count(key) == 0 || (earliest != nullptr && entry.order > earliest_order)) continue;
+    earliest = handle;
+    earliest_order = entry.order;
   }
-  return nullptr;
+  return earliest;
 }
 
 void *ModuleRegistry::FindLoadedByPath(const std::string &path) const {

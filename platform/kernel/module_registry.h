@@ -27,7 +27,8 @@ class ModuleRegistry {
   // The path of a known handle (loaded or present).
   std::optional<std::string> PathOf(void *handle) const;
   bool IsLoaded(void *handle) const;
-  // A loaded module whose asked-for name or file name has this ModuleKey.
+  // A loaded module whose asked-for name or file name has this ModuleKey;
+  // of two such modules (loaded from different folders), the earlier.
   void *FindLoadedByKey(const std::string &key) const;
   void *FindLoadedByPath(const std::string &path) const;
 
@@ -36,10 +37,12 @@ class ModuleRegistry {
     std::string path;
     std::set<std::string> keys;  // ModuleKey of every name it answers to
     unsigned loads = 0;
+    unsigned long long order = 0;  // when the first of its current loads happened
   };
   mutable std::mutex mutex_;
   std::map<void *, Entry> loaded_;
   std::map<void *, std::string> present_;
+  unsigned long long next_order_ = 0;
 };
 
 ModuleRegistry &Modules();

@@ -188,7 +188,19 @@ TEST(GetModuleHandle, FindsAModuleLoadedByFullPathByItsBaseName) {
   for (const char *name : {"WININET.DLL", "wininet.dll", "WinInet", copy.c_str()}) {
     EXPECT_EQ(GetModuleHandleA(name), module) << name;
   }
+
+  // A second module of that name from another folder: the first one answers
+  // until it is gone.
+  zemtest::TempDir other_dir;
+  const std::string other_copy = other_dir.copy_in(kModule, "wininet.dll");
+  HMODULE other = LoadLibraryA(other_copy.c_str());
+  ASSERT_NE(other, nullptr) << GetLastError();
+  ASSERT_NE(other, module);
+  EXPECT_EQ(GetModuleHandleA("WININET.DLL"), module);
+  EXPECT_EQ(GetModuleHandleA(other_copy.c_str()), other);
   EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_EQ(GetModuleHandleA("WININET.DLL"), other);
+  EXPECT_TRUE(FreeLibrary(other));
 }
 
 TEST(GetModuleHandle, AnswersForLinkedPlatformLibrariesAndTheProgram) {
