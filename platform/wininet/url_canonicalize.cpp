@@ -6,18 +6,14 @@
 // kept as written. The result must be a URL that libcurl accepts: what cannot
 // be made into one fails with ERROR_INTERNET_INVALID_URL.
 #include <algorithm>
-#include <cstring>
 
+#include "arguments.h"
+#include "failure.h"
 #include "url_parts.h"
 #include "windows.h"
 
 namespace zem::wininet {
 namespace {
-
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
 
 std::string Canonical(std::string_view url, DWORD flags, DWORD &error) {
   const bool browser = (flags & ICU_BROWSER_MODE) != 0;
@@ -64,22 +60,14 @@ std::string Canonical(std::string_view url, DWORD flags, DWORD &error) {
 using namespace zem::wininet;
 
 BOOL WINAPI InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDWORD lpdwBufferLength, DWORD dwFlags) {
-  if (lpszUrl == nullptr || lpdwBufferLength == nullptr || IsBadWritePtr(lpdwBufferLength, sizeof(DWORD)) ||
-      IsBadStringPtrA(lpszUrl, ~static_cast<UINT_PTR>(0)))
-    return Fail(ERROR_INVALID_PARAMETER);
-  // A null buffer is allowed only for asking the size (a length of 0).
-  if (lpszBuffer == nullptr && *lpdwBufferLength != 0) return Fail(ERROR_INVALID_PARAMETER);
-
+  BeginCall();
+  if (lpszUrl == nullptr || !CheckWritable(lpdwBufferLength, sizeof(DWORD), "lpdwBufferLength"))
+    return Fail(ERROR_INVALID_PARAMETER, "InternetCanonicalizeUrlA needs a URL and a buffer length");
+  if (IsBadStringPtrA(lpszUrl, ~static_cast<UINT_PTR>(0)))
+    return Fail(ERROR_INVALID_PARAMETER, "the URL cannot be read");
   DWORD error = 0;
   const std::string canonical = Canonical(lpszUrl, dwFlags, error);
-  if (error) return Fail(ERROR_INTERNET_INVALID_URL);
-  const size_t needed = canonical.size() + 1;
-  if (*lpdwBufferLength < needed) {
-    *lpdwBufferLength = static_cast<DWORD>(needed);
-    return Fail(ERROR_INSUFFICIENT_BUFFER);
-  }
-  if (IsBadWritePtr(lpszBuffer, needed)) return Fail(ERROR_INVALID_PARAMETER);
-  std::memcpy(lpszBuffer, canonical.c_str(), needed);
-  *lpdwBufferLength = static_cast<DWORD>(canonical.size());
-  return TRUE;
+  if (error) return Fail(ERROR_INTERNET_INVALID_URL, UrlRefusal(ERROR_INTERNET_INVALID_URL, lpszUrl));
+  const DWORD size = static_cast<DWORD>(canonical.size());
+  return CopyToCaller(canonical.c_str(), size + 1, size, lpszBuffer, lpdwBufferLength) ? Succeed() : FALSE;
 }

@@ -9,16 +9,13 @@
 // allocate from those sizes and call again.
 #include <cstring>
 
+#include "arguments.h"
+#include "failure.h"
 #include "url_parts.h"
 #include "windows.h"
 
 namespace zem::wininet {
 namespace {
-
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
 
 enum class Delivery { kDone, kTooSmall, kBadBuffer };
 
@@ -36,7 +33,7 @@ Delivery Deliver(const char *url_base, const UrlSlice &raw, const std::string &c
     length = static_cast<DWORD>(needed);
     return Delivery::kTooSmall;
   }
-  if (IsBadWritePtr(pointer, needed)) return Delivery::kBadBuffer;
+  if (!CheckWritable(pointer, needed, "a URL part's buffer")) return Delivery::kBadBuffer;
   std::memcpy(pointer, copy.data(), copy.size());
   pointer[copy.size()] = '\0';
   length = static_cast<DWORD>(copy.size());
@@ -49,15 +46,13 @@ Delivery Deliver(const char *url_base, const UrlSlice &raw, const std::string &c
 using namespace zem::wininet;
 
 BOOL WINAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPURL_COMPONENTSA lpUrlComponents) {
-  // The record's size is checked, not just read: a caller built for the 32-bit
-  // layout (60 bytes) has its pointers where this layout keeps lengths, and
-  // writing parts through them would scribble over its memory.
-  if (lpszUrl == nullptr || lpUrlComponents == nullptr ||
-      IsBadWritePtr(lpUrlComponents, sizeof(URL_COMPONENTSA)) ||
-      lpUrlComponents->dwStructSize != sizeof(URL_COMPONENTSA))
-    return Fail(ERROR_INVALID_PARAMETER);
+  BeginCall();
+  if (lpszUrl == nullptr) return Fail(ERROR_INVALID_PARAMETER, "InternetCrackUrlA was given no URL");
+  if (!CheckWritable(lpUrlComponents, sizeof(URL_COMPONENTSA), "lpUrlComponents") ||
+      !CheckStructSize(*lpUrlComponents))
+    return FALSE;
   const UINT_PTR limit = dwUrlLength != 0 ? dwUrlLength : ~static_cast<UINT_PTR>(0);
-  if (IsBadStringPtrA(lpszUrl, limit)) return Fail(ERROR_INVALID_PARAMETER);
+  if (IsBadStringPtrA(lpszUrl, limit)) return Fail(ERROR_INVALID_PARAMETER, "the URL cannot be read");
 
   URL_COMPONENTSA &uc = *lpUrlComponents;
   uc.nScheme = INTERNET_SCHEME_UNKNOWN;
@@ -71,8 +66,8 @@ BOOL WINAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, 
   const char *base = lpszUrl + first;
 
   UrlParts parts;
-  if (text.empty()) return Fail(ERROR_INTERNET_INVALID_URL);
-  if (DWORD error = SplitUrl(text, true, parts)) return Fail(error);
+  if (DWORD error = text.empty() ? ERROR_INTERNET_INVALID_URL : SplitUrl(text, true, parts))
+    return Fail(error, UrlRefusal(error, text));
   uc.nScheme = parts.number;
   uc.nPort = parts.port_number;
 
@@ -92,8 +87,8 @@ BOOL WINAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, 
   };
   bool too_small = false;
   for (Delivery d : results) {
-    if (d == Delivery::kBadBuffer) return Fail(ERROR_INVALID_PARAMETER);
+    if (d == Delivery::kBadBuffer) return FALSE;
     too_small |= d == Delivery::kTooSmall;
   }
-  return too_small ? Fail(ERROR_INSUFFICIENT_BUFFER) : TRUE;
+  return too_small ? Fail(ERROR_INSUFFICIENT_BUFFER) : Succeed();
 }

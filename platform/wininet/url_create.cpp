@@ -7,29 +7,27 @@
 // a ":" (an IPv6 literal, as the cracker returns it) is put in brackets.
 #include <cstring>
 
+#include "arguments.h"
+#include "failure.h"
 #include "url_parts.h"
 #include "windows.h"
 
 namespace zem::wininet {
 namespace {
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
-// The text of one part; false when its pointer cannot be read.
-bool PartText(LPCSTR pointer, DWORD length, std::string &out, bool &wanted) {
+// The text of one part; false (with the error recorded) when its pointer
+// cannot be read.
+bool PartText(LPCSTR pointer, DWORD length, const char *name, std::string &out, bool &wanted) {
   wanted = pointer != nullptr;
   out.clear();
   if (!wanted) return true;
   if (length == 0) {
-    if (IsBadStringPtrA(pointer, ~static_cast<UINT_PTR>(0))) return false;
+    if (IsBadStringPtrA(pointer, ~static_cast<UINT_PTR>(0))) return CheckReadable(nullptr, 1, name);
     out = pointer;
-  } else {
-    if (IsBadReadPtr(pointer, length)) return false;
-    out.assign(pointer, strnlen(pointer, length));
+    return true;
   }
+  if (!CheckReadable(pointer, length, name)) return false;
+  out.assign(pointer, strnlen(pointer, length));
   return true;
 }
 
@@ -39,24 +37,21 @@ bool PartText(LPCSTR pointer, DWORD length, std::string &out, bool &wanted) {
 using namespace zem::wininet;
 
 BOOL WINAPI InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl, LPDWORD lpdwUrlLength) {
-  // The size is checked for the same reason as in the cracker: a record of
-  // another layout would be read at the wrong places.
-  if (lpUrlComponents == nullptr || lpdwUrlLength == nullptr ||
-      IsBadReadPtr(lpUrlComponents, sizeof(URL_COMPONENTSA)) ||
-      lpUrlComponents->dwStructSize != sizeof(URL_COMPONENTSA) || IsBadWritePtr(lpdwUrlLength, sizeof(DWORD)))
-    return Fail(ERROR_INVALID_PARAMETER);
-  if (lpszUrl == nullptr && *lpdwUrlLength != 0) return Fail(ERROR_INVALID_PARAMETER);
+  BeginCall();
+  if (!CheckReadable(lpUrlComponents, sizeof(URL_COMPONENTSA), "lpUrlComponents") ||
+      !CheckWritable(lpdwUrlLength, sizeof(DWORD), "lpdwUrlLength") || !CheckStructSize(*lpUrlComponents))
+    return FALSE;
   const URL_COMPONENTSA &uc = *lpUrlComponents;
 
   std::string scheme, host, user, password, path, extra;
   bool has_scheme, has_host, has_user, has_password, has_path, has_extra;
-  if (!PartText(uc.lpszScheme, uc.dwSchemeLength, scheme, has_scheme) ||
-      !PartText(uc.lpszHostName, uc.dwHostNameLength, host, has_host) ||
-      !PartText(uc.lpszUserName, uc.dwUserNameLength, user, has_user) ||
-      !PartText(uc.lpszPassword, uc.dwPasswordLength, password, has_password) ||
-      !PartText(uc.lpszUrlPath, uc.dwUrlPathLength, path, has_path) ||
-      !PartText(uc.lpszExtraInfo, uc.dwExtraInfoLength, extra, has_extra))
-    return Fail(ERROR_INVALID_PARAMETER);
+  if (!PartText(uc.lpszScheme, uc.dwSchemeLength, "lpszScheme", scheme, has_scheme) ||
+      !PartText(uc.lpszHostName, uc.dwHostNameLength, "lpszHostName", host, has_host) ||
+      !PartText(uc.lpszUserName, uc.dwUserNameLength, "lpszUserName", user, has_user) ||
+      !PartText(uc.lpszPassword, uc.dwPasswordLength, "lpszPassword", password, has_password) ||
+      !PartText(uc.lpszUrlPath, uc.dwUrlPathLength, "lpszUrlPath", path, has_path) ||
+      !PartText(uc.lpszExtraInfo, uc.dwExtraInfoLength, "lpszExtraInfo", extra, has_extra))
+    return FALSE;
 
   // nScheme is read as a plain integer: a caller's value outside the
   // enumeration must be refused, not loaded as an enumerator.
@@ -66,13 +61,16 @@ BOOL WINAPI InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags,
   if (!has_scheme) {
     if (number == INTERNET_SCHEME_DEFAULT) number = INTERNET_SCHEME_HTTP;
     const char *name = SchemeName(number);
-    if (name == nullptr) return Fail(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+    if (name == nullptr)
+      return Fail(ERROR_INTERNET_UNRECOGNIZED_SCHEME, "nScheme " + std::to_string(given) + " names no scheme");
     scheme = name;
   }
-  if (scheme.empty() || (has_password && !has_user)) return Fail(ERROR_INVALID_PARAMETER);
+  if (scheme.empty()) return Fail(ERROR_INVALID_PARAMETER, "the scheme is empty");
+  if (has_password && !has_user) return Fail(ERROR_INVALID_PARAMETER, "a password needs a user name");
   // Schemes that name a server need one; "mailto:" and the like have none.
   const bool hierarchical = has_host || DefaultPort(number) != 0 || number == INTERNET_SCHEME_FILE;
-  if (hierarchical && !has_host && number != INTERNET_SCHEME_FILE) return Fail(ERROR_INVALID_PARAMETER);
+  if (hierarchical && !has_host && number != INTERNET_SCHEME_FILE)
+    return Fail(ERROR_INVALID_PARAMETER, "a " + scheme + " URL needs a host name");
 
   std::string url = scheme + ":";
   if (hierarchical) {
@@ -86,13 +84,6 @@ BOOL WINAPI InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags,
   url += escape ? Escape(path, EscapeSet::kUnsafe) : path;
   url += escape ? Escape(extra, EscapeSet::kUnsafe) : extra;
 
-  const size_t needed = url.size() + 1;
-  if (*lpdwUrlLength < needed) {
-    *lpdwUrlLength = static_cast<DWORD>(needed);
-    return Fail(ERROR_INSUFFICIENT_BUFFER);
-  }
-  if (IsBadWritePtr(lpszUrl, needed)) return Fail(ERROR_INVALID_PARAMETER);
-  std::memcpy(lpszUrl, url.c_str(), needed);
-  *lpdwUrlLength = static_cast<DWORD>(url.size());
-  return TRUE;
+  const DWORD size = static_cast<DWORD>(url.size());
+  return CopyToCaller(url.c_str(), size + 1, size, lpszUrl, lpdwUrlLength) ? Succeed() : FALSE;
 }

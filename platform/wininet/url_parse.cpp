@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "failure.h"
 #include "url_parts.h"
 
 namespace zem::wininet {
@@ -156,6 +157,22 @@ bool Agrees(std::string_view text, const UrlParts &parts, const CurlView &view) 
 }
 
 }  // namespace
+
+bool CheckStructSize(const URL_COMPONENTSA &components) {
+  if (components.dwStructSize == sizeof(URL_COMPONENTSA)) return true;
+  Fail(ERROR_INVALID_PARAMETER, "dwStructSize of the URL_COMPONENTSA record is " +
+                                    std::to_string(components.dwStructSize) + ", not " +
+                                    std::to_string(sizeof(URL_COMPONENTSA)));
+  return false;
+}
+
+std::string UrlRefusal(DWORD error, std::string_view url) {
+  // Long URLs are cut: the description is read by people.
+  std::string shown(url.substr(0, 200));
+  if (url.size() > shown.size()) shown += "...";
+  if (error == ERROR_INTERNET_UNRECOGNIZED_SCHEME) return "the scheme of the URL \"" + shown + "\" is not supported";
+  return "\"" + shown + "\" is not a valid URL";
+}
 
 bool IsUrlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 

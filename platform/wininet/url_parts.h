@@ -53,6 +53,15 @@ INTERNET_SCHEME SchemeFromNumber(int number);
 const char *SchemeName(INTERNET_SCHEME number);
 INTERNET_PORT DefaultPort(INTERNET_SCHEME number);
 
+// A URL_COMPONENTSA record must carry this layout's size. One built for the
+// 32-bit layout (60 bytes) has its pointers where this layout keeps lengths:
+// reading or writing parts through it would touch the wrong memory, so it is
+// refused (ERROR_INVALID_PARAMETER recorded) rather than guessed at.
+bool CheckStructSize(const URL_COMPONENTSA &components);
+
+// The description of a refused URL for InternetGetLastResponseInfoA.
+std::string UrlRefusal(DWORD error, std::string_view url);
+
 // Blanks, tabs and line ends around a URL are not part of it.
 bool IsUrlBlank(char c);
 
