@@ -1,0 +1,219 @@
+// Requests at the library's interface against the scripted server: what
+// goes on the wire for each method, and how bodies come back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "internet_test_util.h"
+#include "loopback_servers.h"
+
+namespace {
+
+using wintest::OpenRequest;
+using zemtest::Reply;
+
+TEST(Requests, GetSendsOnlyHostAgentAndTheCallersHeaders) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/a", Reply::Ok("hello"));
+  OpenRequest r(server.port(), "GET", "/a?x=1");
+  ASSERT_TRUE(r.ok());
+  ASSERT_TRUE(HttpAddRequestHeadersA(r.request, "X-One: 1\r\nX-Two: 2\r\n", static_cast<DWORD>(-1),
+                                     HTTP_ADDREQ_FLAG_ADD));
+  ASSERT_TRUE(r.Send()) << GetLastError() << " " << wintest::LastResponseText();
+  EXPECT_EQ(200u, wintest::StatusCode(r.request));
+  EXPECT_EQ("hello", wintest::ReadBody(r.request));
+  auto got = server.Received();
+  ASSERT_EQ(1u, got.size());
+  EXPECT_EQ("GET", got[0].method);
+  EXPECT_EQ("/a?x=1", got[0].target);
+  const std::vector<std::string> expected = {"Host: 127.0.0.1:" + std::to_string(server.port()), "X-One: 1",
+                                             "X-Two: 2", "User-Agent: zemtest agent"};
+  EXPECT_EQ(expected, got[0].header_lines);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Requests, BodiesGoOutFramedWithTheirTrueLengthWhateverTheCallerSaid) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Status(201, "made"));
+  struct Case {
+    const char *verb;
+    const char *caller_length;  // a Content-Length header the caller added, or null
+    std::string body;
+    const char *wire_length;    // what must arrive, "" for none
+  };
+  const Case cases[] = {
+      {"POST", nullptr, "a=1&b=2", "7"},
+      {"POST", "Content-Length: 999", "abc", "3"},
+      {"PUT", "content-length: 1", std::string(70000, 'p'), "70000"},
+      {"POST", nullptr, "", "0"},
+      {"DELETE", nullptr, "", ""},
+  };
+  for (const Case &c : cases) {
+    server.ClearReceived();
+    OpenRequest r(server.port(), c.verb, "/thing");
+    ASSERT_TRUE(r.ok());
+    if (c.caller_length != nullptr) {
+      ASSERT_TRUE(HttpAddRequestHeadersA(r.request, c.caller_length, static_cast<DWORD>(-1),
+                                         HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE));
+    }
+    ASSERT_TRUE(r.Send(c.body)) << c.verb << ": error " << GetLastError();
+    EXPECT_EQ(201u, wintest::StatusCode(r.request));
+    EXPECT_EQ("made", wintest::ReadBody(r.request));
+    auto got = server.Received();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(c.verb, got[0].method);
+    EXPECT_EQ(c.body, got[0].body) << c.verb;
+    EXPECT_EQ(c.wire_length, got[0].Header("Content-Length")) << c.verb << " with " << (c.caller_length ? c.caller_length : "no header");
+    EXPECT_GE(1u, got[0].HeaderCount("Content-Length")) << "two Content-Length headers for " << c.verb;
+    EXPECT_EQ(0u, got[0].HeaderCount("Expect")) << "libcurl's Expect went out for " << c.verb;
+    EXPECT_EQ(0u, got[0].HeaderCount("Content-Type")) << "a Content-Type nobody asked for, " << c.verb;
+    EXPECT_EQ(0u, got[0].HeaderCount("Accept")) << "libcurl's Accept went out for " << c.verb;
+    EXPECT_FALSE(got[0].chunked) << c.verb;
+  }
+}
+
+TEST(Requests, HeadGetsHeadersWithoutBody) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/h", Reply::Ok("").Header("Content-Length: 1234").Header("X-Kind: head"));
+  OpenRequest r(server.port(), "HEAD", "/h");
+  ASSERT_TRUE(r.Send());
+  EXPECT_EQ("head", wintest::QueryCustom(r.request, "X-Kind"));
+  DWORD length = 0, size = sizeof length;
+  ASSERT_TRUE(HttpQueryInfoA(r.request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr));
+  EXPECT_EQ(1234u, length);
+  DWORD error = 0;
+  EXPECT_EQ("", wintest::ReadBody(r.request, &error));
+  EXPECT_EQ(0u, error);
+  EXPECT_EQ("HEAD", server.Received().at(0).method);
+}
+
+TEST(Requests, CallersHostAndAgentReplaceTheLayersOwn) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  OpenRequest r(server.port(), "GET", "/");
+  ASSERT_TRUE(HttpAddRequestHeadersA(r.request, "Host: example.test\r\nUser-Agent: mine\r\nhost: second\r\n",
+                                     static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
+  ASSERT_TRUE(r.Send());
+  auto got = server.Received().at(0);
+  EXPECT_EQ(1u, got.HeaderCount("Host"));
+  EXPECT_EQ("example.test", got.Header("Host"));
+  EXPECT_EQ(1u, got.HeaderCount("User-Agent"));
+  EXPECT_EQ("mine", got.Header("User-Agent"));
+}
+
+TEST(Requests, ReferrerAndAcceptTypesOfTheOpenGoOnTheWire) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  wintest::Handle session(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  wintest::Handle connection(InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(server.port()),
+                                              nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  LPCSTR types[] = {"text/*", "application/json", nullptr};
+  wintest::Handle request(
+      HttpOpenRequestA(connection, "POST", "form", "HTTP/1.0", "ZEM Data Services", types, 0, 0));
+  ASSERT_NE(nullptr, request.get());
+  ASSERT_TRUE(HttpSendRequestA(request, nullptr, 0, const_cast<char *>("q"), 1));
+  auto got = server.Received().at(0);
+  EXPECT_EQ("/form", got.target);
+  EXPECT_EQ("HTTP/1.0", got.version);
+  EXPECT_EQ("ZEM Data Services", got.Header("Referer"));
+  EXPECT_EQ("text/*, application/json", got.Header("Accept"));
+  EXPECT_EQ(0u, got.HeaderCount("User-Agent")) << "a session opened without an agent sends none";
+}
+
+TEST(Requests, ModifierFlagsShapeTheHeaderList) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  OpenRequest r(server.port(), "GET", "/");
+  auto add = [&](const char *line, DWORD flags) {
+    return HttpAddRequestHeadersA(r.request, line, static_cast<DWORD>(-1), flags) ? 0u : GetLastError();
+  };
+  EXPECT_EQ(0u, add("Accept: text/*", HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(0u, add("accept: audio/*", HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA));
+  EXPECT_EQ(0u, add("X-Cookie-Ish: a=1", HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(0u, add("X-Cookie-Ish: b=2", HTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON));
+  EXPECT_EQ(0u, add("X-Once: first", HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_HEADER_ALREADY_EXISTS), add("x-once: second", HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+  EXPECT_EQ(0u, add("X-Replace: old", HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(0u, add("X-REPLACE: new", HTTP_ADDREQ_FLAG_REPLACE));
+  EXPECT_EQ(0u, add("X-Gone: soon", HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(0u, add("X-Gone:", HTTP_ADDREQ_FLAG_REPLACE));
+  EXPECT_EQ(0u, add("X-Never:", HTTP_ADDREQ_FLAG_REPLACE)) << "removing an absent header is not an error";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_HEADER_NOT_FOUND), add("X-Absent: v", HTTP_ADDREQ_FLAG_REPLACE));
+  EXPECT_EQ(0u, add("X-Absent: v", HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER), add("no colon here", HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER), add("Bad Name: v", HTTP_ADDREQ_FLAG_ADD));
+  ASSERT_TRUE(r.Send(""));
+  const std::vector<std::string> expected = {"Host: 127.0.0.1:" + std::to_string(server.port()),
+                                             "Accept: text/*, audio/*",
+                                             "X-Cookie-Ish: a=1; b=2",
+                                             "X-Once: first",
+                                             "X-Replace: new",
+                                             "X-Absent: v",
+                                             "User-Agent: zemtest agent"};
+  EXPECT_EQ(expected, server.Received().at(0).header_lines);
+  // What was sent can be read back from the request.
+  EXPECT_EQ("text/*, audio/*", wintest::QueryText(r.request, HTTP_QUERY_ACCEPT | HTTP_QUERY_FLAG_REQUEST_HEADERS));
+  EXPECT_EQ("GET", wintest::QueryText(r.request, HTTP_QUERY_REQUEST_METHOD | HTTP_QUERY_FLAG_REQUEST_HEADERS));
+}
+
+TEST(Requests, ExtraHeadersOfTheSendJoinTheRequest) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  OpenRequest r(server.port(), "POST", "/");
+  ASSERT_TRUE(HttpAddRequestHeadersA(r.request, "X-A: 1", static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
+  ASSERT_TRUE(r.Send("body", "X-A: 2\r\nContent-Type: text/plain\r\n"));
+  auto got = server.Received().at(0);
+  EXPECT_EQ("2", got.Header("X-A"));
+  EXPECT_EQ(1u, got.HeaderCount("X-A"));
+  EXPECT_EQ("text/plain", got.Header("Content-Type"));
+}
+
+TEST(Requests, BodiesComeBackWhateverTheirFraming) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string text = "0123456789abcdef" + std::string(100000, 'z') + "end";
+  server.Answer("/length", Reply::Ok(text));
+  server.Answer("/chunked", Reply::Ok(text).Chunked(1000));
+  server.Answer("/close", Reply::Ok(text).CloseDelimited());
+  server.Answer("/empty", Reply::Status(204));
+  for (const char *path : {"/length", "/chunked", "/close"}) {
+    OpenRequest r(server.port(), "GET", path);
+    ASSERT_TRUE(r.Send()) << path;
+    DWORD error = 0;
+    EXPECT_EQ(text, wintest::ReadBody(r.request, &error)) << path;
+    EXPECT_EQ(0u, error) << path;
+  }
+  OpenRequest r(server.port(), "GET", "/empty");
+  ASSERT_TRUE(r.Send());
+  EXPECT_EQ(204u, wintest::StatusCode(r.request));
+  EXPECT_EQ("", wintest::ReadBody(r.request));
+}
+
+TEST(Requests, ReadFileFillsTheBufferUntilTheBodyEnds) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string text(50000, 'r');
+  server.Answer("/slow", Reply::Ok(text).Chunked(7000).StallMidBody(50));
+  OpenRequest r(server.port(), "GET", "/slow");
+  ASSERT_TRUE(r.Send());
+  std::string buffer(30000, '\0');
+  DWORD read = 0;
+  ASSERT_TRUE(InternetReadFile(r.request, buffer.data(), 30000, &read));
+  EXPECT_EQ(30000u, read) << "a synchronous read waits until its buffer is full";
+  ASSERT_TRUE(InternetReadFile(r.request, buffer.data(), 30000, &read));
+  EXPECT_EQ(20000u, read) << "the last read returns what is left";
+  ASSERT_TRUE(InternetReadFile(r.request, buffer.data(), 30000, &read));
+  EXPECT_EQ(0u, read) << "the end of the body reads as zero bytes";
+}
+
+}  // namespace
