@@ -24,7 +24,9 @@ Commands (field "cmd"):
 Steps: "head" bytes (always sent), "body" bytes (not sent to HEAD requests),
 "sleep" milliseconds, "close" (orderly close), "reset" (close with RST).
 A script that ends without close or reset keeps the connection for the next
-request, unless the request asked for the connection to be closed. Paths are matched against the whole target, then the target without
+request, unless the request asked for the connection to be closed.
+"Expect: 100-continue" is not answered by itself: a test that wants the
+100 scripts it as an interim answer. Paths are matched against the whole target, then the target without
 its query, then "*".
 """
 
@@ -110,31 +112,39 @@ def decode_fields(data):
 # ---- reading requests ----
 
 class Reader:
+    # A bytearray grows in place: request bodies of many megabytes arrive in
+    # thousands of pieces, and re-copying the whole buffer per piece would
+    # make the server crawl.
     def __init__(self, sock):
         self.sock = sock
-        self.buf = b""
+        self.buf = bytearray()
 
     def fill(self):
-        chunk = self.sock.recv(65536)
+        chunk = self.sock.recv(262144)
         if not chunk:
             raise Closed()
         self.buf += chunk
 
+    def take(self, n, skip=0):
+        out = bytes(memoryview(self.buf)[:n])
+        del self.buf[:n + skip]
+        return out
+
     def until(self, marker, limit):
+        start = 0
         while True:
-            idx = self.buf.find(marker)
+            idx = self.buf.find(marker, start)
             if idx >= 0:
-                out, self.buf = self.buf[:idx], self.buf[idx + len(marker):]
-                return out
+                return self.take(idx, len(marker))
             if len(self.buf) > limit:
                 raise Closed()
+            start = max(0, len(self.buf) - len(marker) + 1)
             self.fill()
 
     def exactly(self, n):
         while len(self.buf) < n:
             self.fill()
-        out, self.buf = self.buf[:n], self.buf[n:]
-        return out
+        return self.take(n)
 
 
 def header_value(lines, name):
@@ -148,7 +158,7 @@ def header_value(lines, name):
 
 def read_request(reader):
     while reader.buf.startswith(b"\r\n"):
-        reader.buf = reader.buf[2:]
+        del reader.buf[:2]
     head = reader.until(b"\r\n\r\n", MAX_HEAD)
     lines = head.split(b"\r\n")
     parts = lines[0].split(b" ")

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "child_process.h"
 #include "loopback_port.h"
 
@@ -167,6 +169,14 @@ std::string NginxServer::HttpsUrl(const std::string &path, int port) const {
 
 std::string NginxServer::WriteFile(const std::string &relative, const std::string &content) const {
   return dir_.write("www/" + relative, content);
+}
+
+std::string NginxServer::MakeFile(const std::string &relative, unsigned long long size) const {
+  std::string path = dir_.write("www/" + relative, "");
+  std::error_code ec;
+  std::filesystem::resize_file(path, size, ec);
+  if (ec) ADD_FAILURE() << "cannot make " << path << " of " << size << " bytes: " << ec.message();
+  return path;
 }
 
 std::string NginxServer::AccessLog() const { return read_file(dir_.file("access.log")); }

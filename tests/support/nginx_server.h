@@ -38,6 +38,9 @@ class NginxServer {
 
   // Writes a file below the served folder; returns its full path.
   std::string WriteFile(const std::string &relative, const std::string &content) const;
+  // A file of exactly `size` bytes (zeros, made sparse) for large downloads
+  // that should not be held in memory first; returns its full path.
+  std::string MakeFile(const std::string &relative, unsigned long long size) const;
   std::string AccessLog() const;
   std::string ErrorLog() const;
 

@@ -102,6 +102,25 @@ TEST(ScriptedServer, RecordsRequestsExactlyAsTheyArrived) {
   EXPECT_TRUE(got[0].chunked);
 }
 
+TEST(ScriptedServer, RecordsLargeBodiesWhole) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/up", Reply::Status(201));
+  std::string upload(4 * 1024 * 1024, '\0');
+  for (size_t i = 0; i < upload.size(); ++i) upload[i] = static_cast<char>(i * 31 % 251);
+  curl_slist *no_expect = curl_slist_append(nullptr, "Expect:");
+  Fetched f = Fetch(server.Url("/up"), [&](CURL *c) {
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, no_expect);
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, upload.data());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(upload.size()));
+  });
+  curl_slist_free_all(no_expect);
+  EXPECT_EQ(f.status, 201) << f.error;
+  auto got = server.Received();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_TRUE(got[0].body == upload) << "recorded " << got[0].body.size() << " of " << upload.size() << " bytes";
+}
+
 TEST(ScriptedServer, TellsConnectionsApartAndKeepsThemAlive) {
   zemtest::ScriptedServer server;
   ASSERT_TRUE(server.ok());
@@ -117,6 +136,8 @@ TEST(ScriptedServer, TellsConnectionsApartAndKeepsThemAlive) {
   EXPECT_EQ(got[0].connection, got[1].connection) << "a kept-alive connection should carry both requests";
   EXPECT_NE(got[1].connection, got[2].connection);
   EXPECT_EQ(server.ConnectionCount(), 2);
+  EXPECT_EQ(Exchange(server.port(), "GET /d HTTP/1.0\r\n\r\n"), "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 1\r\n\r\nx")
+      << "an HTTP/1.0 request without keep-alive gets its connection closed";
   server.ClearReceived();
   EXPECT_EQ(server.RequestCount(), 0u);
 }
@@ -241,6 +262,10 @@ TEST(NginxServer, ServesPutsAndDeletesFiles) {
   EXPECT_EQ(del.status, 204);
   EXPECT_EQ(Fetch(nginx.HttpUrl("/new/b.bin")).status, 404);
   EXPECT_NE(nginx.AccessLog().find("\"DELETE /new/b.bin HTTP/1.1\" 204"), std::string::npos) << nginx.AccessLog();
+
+  nginx.MakeFile("big.bin", 3u << 20);
+  Fetched big = Fetch(nginx.HttpUrl("/big.bin"), [](CURL *c) { curl_easy_setopt(c, CURLOPT_NOBODY, 1L); });
+  EXPECT_NE(big.headers.find("Content-Length: 3145728"), std::string::npos) << big.headers;
 }
 
 TEST(NginxServer, OffersOneGoodAndTwoFaultyCertificatesFromItsCa) {
