@@ -133,6 +133,80 @@ class ZEMHTTP_API CZemHttp {
   int LoadWinInet();
   int LoadWinHttp();
 
+  // ---- URL handling ----
+  // Checks the URL with the library's canonicaliser, then splits it with the
+  // library's URL cracker into scheme, host, port, path, extra information
+  // (kept with its "?" or "#") and credentials; derives the request flags
+  // (secure for "https" in any letter case or port 443) and marks the request
+  // and connection handles for release. A URL without extra information or
+  // credentials keeps the ones held. 1 when parsed, or when no library is
+  // bound; 0 when refused.
+  int SetURL(const char *pszUrl);
+
+  // ---- request settings ----
+  // Texts by selector: 0 user agent, 1 file name, 2 host, 3 HTTP version,
+  // 4 verb (one of the verb table, any letter case), 5 proxy method letter,
+  // 7 proxy list, 8 bypass list (259 characters each), 10 proxy user,
+  // 11 HTTP password, 12 HTTP user, 13 proxy password (31 characters each),
+  // 17 URL path, 18 one header line "name: value" (replaces that header).
+  // Other selectors are refused (0, error 87).
+  int SetHttpStr(const char *pszValue, DWORD dwSelector);
+  // Numbers by selector: 0 request flags, 1 session and connection flags,
+  // 2 port (low 16 bits), 3 service, 4 request length, 5 proxy access type
+  // (0, 1, 3 or 4 only), 7 receive time-out in ms, 8 connection attempts.
+  int SetHttpDWS(DWORD dwValue, DWORD dwSelector);
+  int SetHttpUser(const char *pszUser);
+  // The log shows one "*" per character (at most 255), never the password.
+  int SetHttpPswd(const char *pszPassword);
+  int SetHttpFlag(DWORD dwFlags);
+  int SetInetFlag(DWORD dwFlags);
+  int SetIpPort(DWORD dwPort);
+  void SetNoContentLength(int bOn);
+  // Clamped to 1..10; returns the stored count.
+  DWORD SetMaxRetries(DWORD dwCount);
+  // Kept for the caller; no operation of the library reads it.
+  int SetWindowParent(HWND hWnd);
+  void SetNotifyResultProc(ZEMNOTIFYPROC pfnNotify, void *pvData);
+  void SetNotifyStatusProc(ZEMNOTIFYPROC pfnNotify, void *pvData);
+
+  // ---- request headers ----
+  // Adds, updates or empties the entry of a name in the client's own header
+  // list, with the library's HTTP_ADDREQ_FLAG_* semantics: ADD_IF_NEW leaves
+  // a present name alone, the COALESCE flags always append, any other flags
+  // update the first entry of the name in place. An empty value on a present
+  // name removes that header from later requests. 0 only when an entry could
+  // not be allocated (or a text could not be read).
+  int AddHttpHeader(DWORD dwModifiers, const char *pszName, const char *pszValue);
+  // Removes every entry of the name (any letter case), or all entries for a
+  // null or empty name.
+  int ClearHttpHdrs(const char *pszName);
+
+  // ---- proxy info exchange ----
+  // Copy the 836-byte proxy record out of this object or into it (from a
+  // record or from another object). Failures set dwLastOSError and
+  // szLastError directly: 0x80070057 for a null record, 13 for a record not
+  // initialized, 998 for a record that cannot be read or written.
+  int ExportProxyInfo(tagZEMPROXYINFO *pInfo);
+  int ImportProxyInfo(tagZEMPROXYINFO *pInfo);
+  int ImportProxyInfo(CZemHttp *pOther);
+
+  // ---- proxy settings file ----
+  // Replaces the proxy record with the keys of a private-profile file
+  // (default "ZEMPROXY.INI", section "PROXY"); a null argument keeps the
+  // name used before. A file name without a folder is looked for in the
+  // current folder, by the existence check and the reads alike.
+  void GetProxyIniFile(const char *pszFile, const char *pszSection);
+
+  // ---- proxy discovery ----
+  // The access type of the internet library's own proxy configuration (on
+  // this platform the http_proxy, https_proxy and no_proxy environment),
+  // copying a named proxy into the record; 0 when it could not be read.
+  int ConfigProxyUsingWinInet();
+  // Asks the auto-proxy library "jsproxy.dll" (loaded on first use) for the
+  // host's proxy. The answer changes no setting. 1 when the query ran
+  // without error, 0 on a load failure or a query error.
+  int AttemptAutoProxyUrl(char *pszHost);
+
   // ---- fields, in their documented order ----
   DWORD uDocument;
   DWORD uCompanyID;
@@ -237,10 +311,8 @@ class ZEMHTTP_API CZemHttp {
   void SetAccessError(const char *pszFormat);
 
   // Release helpers used by the destructor, in their documented shape:
-  // drop the header entries of a name (all when null or empty), close the
-  // handle in one slot, release handles by mask (request, connection,
-  // internet; never a caller-supplied internet handle).
-  int ClearHttpHdrs(const char *pszName);
+  // close the handle in one slot, release handles by mask (request,
+  // connection, internet; never a caller-supplied internet handle).
   int CloseInternetHandle(void **phInternet);
   int CloseInternetHandles(DWORD dwMask);
 };
