@@ -27,8 +27,8 @@ ZEMSYSAPI int WINAPI SysGetAssertCount(void);
 ZEMSYSAPI void WINAPI SysStrAssign(char **ppsz, const char *psz);
 
 // Copy at most nMax characters of pszSrc to pszDest and terminate it with a
-// NUL (so pszDest needs nMax + 1 bytes); nMax -1 copies the whole text, any
-// other negative nMax copies nothing (pszDest becomes the empty text).
+// NUL (so pszDest needs nMax + 1 bytes); nMax -1 (any negative value) copies
+// the whole text.
 // Returns pszDest. A null source copies the empty text; a null destination
 // copies nothing. Pointers below 0x10000 count as null.
 ZEMSYSAPI char *WINAPI SysStrCopyN(char *pszDest, const char *pszSrc, int nMax);

