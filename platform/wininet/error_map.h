@@ -11,7 +11,7 @@ namespace zem::wininet {
 struct CurlFailure {
   CURLcode code = CURLE_OK;
   long os_error = 0;       // CURLINFO_OS_ERRNO
-  long verify_result = 0;  // CURLINFO_SSL_VERIFYRESULT (an X509_V_ERR_* value)
+  long verify_result = 0;  // the first X509_V_ERR_* of the certificate chain, X509_V_OK when it verified
 };
 
 DWORD MapCurlFailure(const CurlFailure &failure);

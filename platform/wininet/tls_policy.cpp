@@ -11,13 +11,24 @@
 namespace zem::wininet {
 namespace {
 
-// Forgives only the validity-period errors of a certificate. Clearing the
-// error matters: the handshake's final verdict is the last error left in
-// the store context, and libcurl checks that verdict after the handshake.
-int ForgiveValidityPeriod(int preverified, X509_STORE_CTX *context) {
+int PolicyIndex() {
+  static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+  return index;
+}
+
+// Notes the chain's first fault and forgives only the validity-period ones,
+// when the request asked for that. Clearing the error matters: the
+// handshake's verdict is the last error left in the store context, and
+// libcurl checks that verdict after the handshake.
+int VerifyChain(int preverified, X509_STORE_CTX *context) {
   if (preverified) return 1;
+  auto *ssl = static_cast<SSL *>(X509_STORE_CTX_get_ex_data(context, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  auto *policy = ssl != nullptr ? static_cast<TlsPolicy *>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), PolicyIndex()))
+                                : nullptr;
   const int error = X509_STORE_CTX_get_error(context);
-  if (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID) {
+  if (policy == nullptr) return 0;
+  if (policy->chain_error == X509_V_OK) policy->chain_error = error;
+  if (policy->forgive_dates && (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
     X509_STORE_CTX_set_error(context, X509_V_OK);
     return 1;
   }
@@ -47,9 +58,9 @@ void AddTrustFromEnvironment(SSL_CTX *context) {
 CURLcode ApplyTlsPolicy(CURL *, void *ssl_ctx, void *policy) {
   auto *context = static_cast<SSL_CTX *>(ssl_ctx);
   AddTrustFromEnvironment(context);
-  if (static_cast<const TlsPolicy *>(policy)->forgive_dates) {
-    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, &ForgiveValidityPeriod);
-  }
+  static_cast<TlsPolicy *>(policy)->chain_error = X509_V_OK;
+  SSL_CTX_set_ex_data(context, PolicyIndex(), policy);
+  SSL_CTX_set_verify(context, SSL_VERIFY_PEER, &VerifyChain);
   // The errors X509_STORE_load_* leave for files that are missing would
   // otherwise be taken for errors of the handshake.
   ERR_clear_error();

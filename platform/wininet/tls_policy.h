@@ -12,6 +12,10 @@ namespace zem::wininet {
 
 struct TlsPolicy {
   bool forgive_dates = false;
+  // The first fault found in the server's certificate chain (an X509_V_ERR_*
+  // value), X509_V_OK when it verified: a refused handshake with a chain that
+  // verified was refused for the host name.
+  int chain_error = 0;
 };
 
 // libcurl's SSL context callback (CURLOPT_SSL_CTX_FUNCTION); the data is the

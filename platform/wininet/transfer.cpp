@@ -311,7 +311,7 @@ DWORD Transfer::Failure(CURLcode result, std::string *detail) {
   CurlFailure failure;
   failure.code = result;
   curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &failure.os_error);
-  curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &failure.verify_result);
+  failure.verify_result = tls_.chain_error;
   const DWORD error = MapCurlFailure(failure);
   std::string why = error_buffer_[0] != '\0' ? error_buffer_ : curl_easy_strerror(result);
   if (!proxy_url_.empty()) why += ", through the proxy " + proxy_url_;
