@@ -30,20 +30,37 @@ LRESULT CALLBACK LoopProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
   return DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-// Retrieves and dispatches until a wanted message arrives. A guard timer of
-// five seconds ends the wait when a broken queue would otherwise hang.
+// Retrieves and dispatches until a wanted message arrives. A watchdog thread
+// posts kGiveUp after five seconds, so that a queue that never wakes (timers
+// included) fails the test instead of hanging it.
+constexpr UINT kGiveUp = WM_USER + 0x3FF;
+
 bool GetMessageUntil(MSG *msg, const std::function<bool(const MSG &)> &wanted) {
-  const UINT_PTR guard = SetTimer(nullptr, 0, 5000, nullptr);
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  const DWORD self = GetCurrentThreadId();
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!finished.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+      PostThreadMessageA(self, kGiveUp, 0, 0);
+    }
+  });
   bool found = false;
   while (GetMessageA(msg, nullptr, 0, 0) > 0) {
-    if (msg->message == WM_TIMER && msg->hwnd == nullptr && msg->wParam == guard) break;
+    if (msg->message == kGiveUp && msg->hwnd == nullptr) break;
     if (wanted(*msg)) {
       found = true;
       break;
     }
     DispatchMessageA(msg);
   }
-  KillTimer(nullptr, guard);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+  }
+  finished.notify_all();
+  watchdog.join();
   return found;
 }
 
