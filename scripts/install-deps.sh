@@ -8,7 +8,7 @@ packages=(
   libgtest-dev
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   python3
-  nginx-light tinyproxy
+  nginx tinyproxy
 )
 
 missing=()
