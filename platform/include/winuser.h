@@ -285,7 +285,8 @@ WINUSERAPI BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wPara
 WINUSERAPI void WINAPI PostQuitMessage(int nExitCode);
 // Sent to another thread's window, the message waits in that thread's queue
 // until the thread next retrieves messages; the sender serves messages sent
-// to itself meanwhile.
+// to itself meanwhile. The built-in controls answer at once on any thread.
+// A sender whose target thread ends gets 0.
 WINUSERAPI LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Returns 0 for WM_QUIT, -1 for an unusable window filter or message pointer.
 WINUSERAPI BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
@@ -298,7 +299,10 @@ WINUSERAPI LONG WINAPI GetMessageTime(void);
 
 // ---- timers ----
 // A due timer yields WM_TIMER when its thread's queue holds nothing else, so
-// a waiting GetMessageA wakes for it.
+// a waiting GetMessageA wakes for it; one message per expiry, however late
+// the loop comes. A window's timers are set by its own thread
+// (ERROR_ACCESS_DENIED otherwise) and end with the window. An unknown timer
+// makes KillTimer fail with ERROR_INVALID_PARAMETER.
 WINUSERAPI UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
 WINUSERAPI BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 
