@@ -105,8 +105,10 @@ struct UrlDeleter {
 // scheme only when that is not plain HTTP); "" when it cannot be read.
 std::string EnvironmentProxy(const std::string &value, std::string *user, std::string *password) {
   if (value.empty()) return "";
+  // A proxy written without a scheme is an HTTP proxy.
+  const std::string full = value.find("://") == std::string::npos ? "http://" + value : value;
   std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, value.c_str(), CURLU_DEFAULT_SCHEME) != CURLUE_OK) return "";
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, full.c_str(), 0) != CURLUE_OK) return "";
   const std::string scheme = Lower(CurlUrlPart(url.get(), CURLUPART_SCHEME));
   std::string host = CurlUrlPart(url.get(), CURLUPART_HOST);
   const std::string port = CurlUrlPart(url.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
@@ -189,7 +191,8 @@ ProxyConfig PlatformProxyConfig() {
   config.accessType = INTERNET_OPEN_TYPE_PROXY;
   // no_proxy names a domain with its subdomains; the bypass list needs both
   // patterns for that.
-  for (std::string_view item : SplitList(Getenv("no_proxy", "NO_PROXY"), ", \t")) {
+  const std::string no_proxy = Getenv("no_proxy", "NO_PROXY");
+  for (std::string_view item : SplitList(no_proxy, ", \t")) {
     std::string patterns;
     if (item == "*") {
       patterns = "*";
