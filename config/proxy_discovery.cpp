@@ -86,7 +86,7 @@ int CZemHttp::AttemptAutoProxyUrl(char *pszHost) {
   if (m_WinInet_InternetGetProxyInfo != nullptr) {
     // A host that cannot be read is not handed on: the library would fault
     // reading it.
-    char *pszAsked = zem::IsUsableStr(pszHost) && !zem::IsUnreadableStr(pszHost) ? pszHost : nullptr;
+    char *pszAsked = !zem::IsUnreadableStr(pszHost) && zem::IsUsableStr(pszHost) ? pszHost : nullptr;
     const DWORD cchHost = pszAsked != nullptr ? static_cast<DWORD>(lstrlenA(pszAsked)) : 0;
     LPSTR pszAnswer = nullptr;
     DWORD cbAnswer = 0;
