@@ -22,23 +22,19 @@ class ProxyEnvironment {
  public:
   explicit ProxyEnvironment(const std::vector<std::pair<std::string, std::string>> &values) {
     for (const char *name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"}) {
-      const char *value = getenv(name);
-      saved_.push_back({name, value != nullptr, value != nullptr ? value : ""});
+      if (const char *value = getenv(name)) saved_.emplace_back(name, value);
       unsetenv(name);
     }
     for (const auto &value : values) setenv(value.first.c_str(), value.second.c_str(), 1);
+    values_ = values;
   }
   ~ProxyEnvironment() {
-    for (const Saved &s : saved_) s.present ? setenv(s.name.c_str(), s.value.c_str(), 1) : unsetenv(s.name.c_str());
+    for (const auto &value : values_) unsetenv(value.first.c_str());
+    for (const auto &value : saved_) setenv(value.first.c_str(), value.second.c_str(), 1);
   }
 
  private:
-  struct Saved {
-    std::string name;
-    bool present;
-    std::string value;
-  };
-  std::vector<Saved> saved_;
+  std::vector<std::pair<std::string, std::string>> saved_, values_;
 };
 
 class DiscoveryOnRealLibrary : public ::testing::Test {

@@ -21,24 +21,14 @@ constexpr DWORD kPlain = 0x04403000;
 class UrlCalls : public zemtest::ClientOnDouble {};
 
 TEST_F(UrlCalls, SizingPassThenFillingPassIntoBuffersOfTheReportedSize) {
-  struct Seen {
-    DWORD dwStructSize, dwFlags;
-    DWORD lengths[6];
-    bool sameScratch;
-  };
-  std::vector<Seen> seen;
+  std::vector<URL_COMPONENTSA> seen;  // the record as each call received it
   wininet.ctl().On("InternetCrackUrlA").Do([&](const zemdouble::Invocation &inv) -> uint64_t {
     auto *uc = inv.Ptr<URL_COMPONENTSA>(3);
-    seen.push_back({uc->dwStructSize, inv.Dword(2),
-                    {uc->dwSchemeLength, uc->dwHostNameLength, uc->dwUserNameLength, uc->dwPasswordLength,
-                     uc->dwUrlPathLength, uc->dwExtraInfoLength},
-                    uc->lpszScheme != nullptr && uc->lpszScheme == uc->lpszExtraInfo});
+    seen.push_back(*uc);
     uc->nScheme = INTERNET_SCHEME_HTTP;
     uc->nPort = 8080;
-    if (seen.size() == 1) {  // report the sizes, terminators counted
-      uc->dwSchemeLength = 5;
-      uc->dwHostNameLength = 5;
-      uc->dwUrlPathLength = 1;  // no path
+    if (seen.size() == 1) {  // the sizes, terminators counted; no path
+      uc->dwSchemeLength = uc->dwHostNameLength = 5;
       uc->dwExtraInfoLength = 4;
       SetLastError(ERROR_INSUFFICIENT_BUFFER);
       return FALSE;
@@ -49,15 +39,14 @@ TEST_F(UrlCalls, SizingPassThenFillingPassIntoBuffersOfTheReportedSize) {
     return TRUE;
   });
   ASSERT_EQ(http.SetURL("http://host:8080?ab"), 1);
-
   ASSERT_EQ(seen.size(), 2u) << "one sizing and one filling pass";
-  EXPECT_EQ(seen[0].dwStructSize, sizeof(URL_COMPONENTSA));
-  EXPECT_EQ(seen[0].dwFlags, static_cast<DWORD>(ICU_ESCAPE));
-  EXPECT_TRUE(seen[0].sameScratch) << "every part of the sizing pass points at one scratch area";
-  const DWORD sizing[6] = {1, 1, 0, 0, 1, 1};
-  EXPECT_EQ(std::memcmp(seen[0].lengths, sizing, sizeof sizing), 0) << "credentials are sized with 0, the rest with 1";
-  EXPECT_EQ(seen[1].lengths[0], 5u);
-  EXPECT_EQ(seen[1].lengths[4], 1u) << "a part the URL lacks gets no buffer";
+  const URL_COMPONENTSA &sizing = seen[0];
+  EXPECT_EQ(sizing.dwStructSize, sizeof(URL_COMPONENTSA));
+  EXPECT_EQ(wininet.ctl().CallsTo("InternetCrackUrlA")[0].Num(2), static_cast<uint64_t>(ICU_ESCAPE));
+  EXPECT_TRUE(sizing.lpszScheme != nullptr && sizing.lpszScheme == sizing.lpszPassword) << "one scratch area";
+  EXPECT_EQ(sizing.dwSchemeLength + sizing.dwHostNameLength + sizing.dwUrlPathLength + sizing.dwExtraInfoLength, 4u);
+  EXPECT_EQ(sizing.dwUserNameLength + sizing.dwPasswordLength, 0u) << "credentials are sized with 0";
+  EXPECT_EQ(seen[1].lpszUrlPath, nullptr) << "a part the URL lacks gets no buffer";
   EXPECT_STREQ(http.pszScheme, "http");
   EXPECT_STREQ(http.pszHostName, "host");
   EXPECT_EQ(http.pszUrlPath, nullptr);
