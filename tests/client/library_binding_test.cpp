@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ZemHttp.h"
+#include "ZemSys.h"
 #include "tests/double/double_fixture.h"
 
 namespace {
@@ -84,6 +85,27 @@ TEST(LibraryBinding, EveryExportIsBoundFromTheChosenFolder) {
     ASSERT_NE(expected, nullptr) << "the double lacks " << name;
     EXPECT_EQ(table[i].second, expected) << "slot " << i + 1 << " must hold the double's " << name;
   }
+}
+
+TEST(LibraryBinding, DefaultObjectBindsThePlatformsLibraryAndItsMessages) {
+  HMODULE hProbe = LoadLibraryA("WININET.DLL");
+  if (hProbe == nullptr) GTEST_SKIP() << "this build has no internet library";
+  FreeLibrary(hProbe);
+
+  CZemHttp http;
+  EXPECT_EQ(http.CheckSystemAvailable(), 1) << http.szLastError;
+  for (const auto &entry : Table(http)) {
+    if (!entry.first.empty()) {
+      EXPECT_NE(entry.second, nullptr) << entry.first;
+    }
+  }
+  // The library's own message for one of its codes reaches the report.
+  SysReportError(1, "marker");
+  http.SetError(ERROR_INTERNET_CANNOT_CONNECT, "x %d", 0);
+  EXPECT_EQ(http.GetLastInternetError(), 12029u);
+  char szText[512] = "";
+  EXPECT_EQ(SysGetReportedError(szText, sizeof szText), 12029u);
+  EXPECT_STRNE(szText, "");
 }
 
 TEST(LibraryBinding, LongModulePathIsCutTo246CharactersBeforeTheName) {

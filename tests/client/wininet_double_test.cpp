@@ -133,4 +133,16 @@ TEST_F(DoubleScripts, ProxyInfoPacksItsTextsBehindTheRecord) {
   EXPECT_STREQ(pInfo->lpszProxyBypass, "<local>");
 }
 
+TEST_F(DoubleScripts, MessageTableAnswersFormatMessage) {
+  wininet.ctl().SetMessage(12345, "Scripted message\r\n");
+  char szText[128] = "";
+  ASSERT_NE(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, wininet.module(), 12345, LANG_USER_DEFAULT, szText,
+                           sizeof szText, nullptr),
+            0u);
+  EXPECT_STREQ(szText, "Scripted message\r\n");
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, wininet.module(), 12999, LANG_USER_DEFAULT, szText,
+                           sizeof szText, nullptr),
+            0u);
+}
+
 }  // namespace
