@@ -16,6 +16,13 @@ inline bool IsUnreadableStr(const char *psz) {
   return reinterpret_cast<ULONG_PTR>(psz) >= 0x10000 && IsBadStringPtrA(psz, ~static_cast<UINT_PTR>(0));
 }
 
+// A text that would fault if read unconditionally: a resource number as well
+// as an unreadable address. Members that read a text without first asking
+// IsUsableStr guard with this.
+inline bool IsFaultingStr(const char *psz) {
+  return psz != nullptr && (reinterpret_cast<ULONG_PTR>(psz) < 0x10000 || IsUnreadableStr(psz));
+}
+
 // What a log line prints for a caller's text: the text itself, or the empty
 // text for one that is null, a resource number, empty or unreadable.
 inline const char *LoggableStr(const char *psz) { return IsUnreadableStr(psz) ? "" : UsableOrEmpty(psz); }

@@ -60,8 +60,9 @@ bool IsProxyAccessType(DWORD dwType) {
 int CZemHttp::SetHttpStr(const char *pszValue, DWORD dwSelector) {
   LogPrintf("CZemHttp::SetHttpStr( %s, %d )", zem::LoggableStr(pszValue), static_cast<int>(dwSelector));
   // A text that cannot be read is what the member reports as a fault while
-  // reading the caller's text.
-  if (zem::IsUnreadableStr(pszValue)) {
+  // reading the caller's text. The method letter is read without a usability
+  // test, so a resource number faults there too.
+  if (dwSelector == kStrProxyMethod ? zem::IsFaultingStr(pszValue) : zem::IsUnreadableStr(pszValue)) {
     if (dwSelector == kStrProxyMethod) {
       m_ZemProxyInfo.chProxyAccessType = 0;
       return 0;

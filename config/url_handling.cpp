@@ -51,7 +51,7 @@ int CZemHttp::SetURL(const char *pszUrl) {
   // URL is split as the caller wrote it.
   char *pszCanonical = nullptr;
   DWORD dwCanonicalError = 0;
-  if (zem::IsUnreadableStr(pszUrl)) {
+  if (zem::IsFaultingStr(pszUrl)) {
     dwCanonicalError = ERROR_NOACCESS;
   } else {
     // One byte more than the size announced keeps the text terminated

@@ -126,6 +126,9 @@ TEST_F(Settings, UnreadableTextsAreReportedNotRead) {
   EXPECT_EQ(http.SetHttpStr(bad, 5), 0);
   EXPECT_EQ(http.m_ZemProxyInfo.chProxyAccessType, 0u) << "a fault on the letter clears it";
   EXPECT_EQ(http.dwLastOSError, 0u) << "and records nothing";
+  http.SetHttpStr("M", 5);
+  EXPECT_EQ(http.SetHttpStr(reinterpret_cast<const char *>(0x10), 5), 0) << "a resource number is no letter";
+  EXPECT_EQ(http.m_ZemProxyInfo.chProxyAccessType, 0u);
 
   EXPECT_EQ(http.SetHttpUser(bad), 0);
   EXPECT_STREQ(http.szLastError, "CZemHttp::SetHttpUser FAILED. (error# 998)");

@@ -209,8 +209,11 @@ TEST_F(UrlOnRealLibrary, MalformedUrlsAreRefusedOrSplitWithoutHarm) {
     const int result = http.SetURL(url.c_str());
     EXPECT_TRUE(result == 0 || result == 1) << url.substr(0, 40);
   }
-  EXPECT_EQ(http.SetURL(zemtest::UnreadableAddress()), 0);
-  EXPECT_EQ(http.dwLastOSError, static_cast<DWORD>(ERROR_NOACCESS));
+  for (const char *pszBad : {static_cast<const char *>(zemtest::UnreadableAddress()),
+                             reinterpret_cast<const char *>(0x10)}) {
+    EXPECT_EQ(http.SetURL(pszBad), 0);
+    EXPECT_EQ(http.dwLastOSError, static_cast<DWORD>(ERROR_NOACCESS));
+  }
   ASSERT_EQ(http.SetURL(huge.c_str()), 1);
   EXPECT_EQ(std::strlen(http.pszUrlPath), 100001u);
 }
