@@ -11,44 +11,45 @@ using namespace zemdouble;
 
 namespace {
 
-// The scripted last error of an answer that is not a plain return or failure.
-void ApplyError(const Answer &answer) {
-  if (answer.setsError) SetLastError(answer.error);
-}
-
 // A text's length argument as CallBuilder::Text takes it: the marker value
 // means the text runs to its NUL.
-long long LengthOrWhole(DWORD cch, DWORD dwWholeMarker) { return cch == dwWholeMarker ? -1LL : static_cast<long long>(cch); }
-
-// Answers a function whose default is TRUE and which fills nothing.
-BOOL AnswerBool(CallBuilder &b) {
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = TRUE;
-  if (!ApplyGeneric(a, b.Raw(), &r)) ApplyError(a);
-  return static_cast<BOOL>(Finish(b, r));
+long long LengthOrWhole(DWORD cch, DWORD dwWholeMarker) {
+  return cch == dwWholeMarker ? -1LL : static_cast<long long>(cch);
 }
 
-// Answers a function whose default is a fresh fake handle.
+// Answers one call and records it: a scripted return, failure or callback
+// as it stands; any other answer, or none, through the function's own
+// filler, with the answer's scripted last error set afterwards.
+template <typename Fill>
+uint64_t Respond(CallBuilder &b, Fill fill, DWORD cbWanted = 0) {
+  Answer a = TakeAnswer(b.Record().function, cbWanted);
+  uint64_t r = 0;
+  if (!ApplyGeneric(a, b.Raw(), &r)) {
+    r = fill(a);
+    if (a.setsError) SetLastError(a.error);
+  }
+  return Finish(b, r);
+}
+
+// A function whose default is a fixed result and which fills nothing.
+uint64_t AnswerPlain(CallBuilder &b, uint64_t result) {
+  return Respond(b, [result](const Answer &) { return result; });
+}
+
+BOOL AnswerBool(CallBuilder &b) { return static_cast<BOOL>(AnswerPlain(b, TRUE)); }
+
+// A function whose default is a fresh fake handle.
 HINTERNET AnswerHandle(CallBuilder &b) {
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
-    r = reinterpret_cast<uintptr_t>(NewHandle());
-    ApplyError(a);
-  }
-  return reinterpret_cast<HINTERNET>(static_cast<uintptr_t>(Finish(b, r)));
+  uint64_t r = Respond(b, [](const Answer &) -> uint64_t { return reinterpret_cast<uintptr_t>(NewHandle()); });
+  return reinterpret_cast<HINTERNET>(static_cast<uintptr_t>(r));
 }
 
-// Answers a function that writes a text into a caller's buffer: a data
-// answer writes the scripted text, the default the given one.
+// A function that writes a text into a caller's buffer: a data answer writes
+// the scripted text, the default the given one.
 BOOL AnswerText(CallBuilder &b, const std::string &defaultText, char *pszBuffer, DWORD *pcb) {
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
-    r = PutText(a.kind == Answer::kData ? a.data : defaultText, pszBuffer, pcb);
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
+    return PutText(a.kind == Answer::kData ? a.data : defaultText, pszBuffer, pcb);
+  }));
 }
 
 }  // namespace
@@ -116,54 +117,41 @@ BOOLAPI HttpQueryInfoA(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, L
                        LPDWORD lpdwIndex) {
   CallBuilder b("HttpQueryInfoA");
   b.Pointer(hRequest).Number(dwInfoLevel).Pointer(lpBuffer).DwordIn(lpdwBufferLength).DwordIn(lpdwIndex);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
-    if (a.kind != Answer::kData) {
-      r = QueryInfoDefault(dwInfoLevel, lpBuffer, lpdwBufferLength);
-    } else if (dwInfoLevel & HTTP_QUERY_FLAG_NUMBER) {
+  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
+    if (a.kind != Answer::kData) return QueryInfoDefault(dwInfoLevel, lpBuffer, lpdwBufferLength);
+    if (dwInfoLevel & HTTP_QUERY_FLAG_NUMBER) {
       DWORD dwNumber = static_cast<DWORD>(std::strtoul(a.data.c_str(), nullptr, 10));
-      r = PutBytes(std::string(reinterpret_cast<const char *>(&dwNumber), sizeof dwNumber), lpBuffer,
-                   lpdwBufferLength);
-    } else {
-      r = PutText(a.data, static_cast<char *>(lpBuffer), lpdwBufferLength);
+      return PutBytes(std::string(reinterpret_cast<const char *>(&dwNumber), sizeof dwNumber), lpBuffer,
+                      lpdwBufferLength);
     }
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+    return PutText(a.data, static_cast<char *>(lpBuffer), lpdwBufferLength);
+  }));
 }
 
 BOOLAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD dwFlags,
                                    DWORD_PTR dwContext) {
   CallBuilder b("InternetQueryDataAvailable");
   b.Pointer(hFile).Pointer(lpdwNumberOfBytesAvailable).Number(dwFlags).Number(dwContext);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
+  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
     // Unscripted, it announces what scripted reads still hold.
     DWORD cb = a.kind == Answer::kData ? static_cast<DWORD>(a.data.size()) : PendingReadBytes();
     if (lpdwNumberOfBytesAvailable != nullptr) *lpdwNumberOfBytesAvailable = cb;
-    r = TRUE;
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+    return TRUE;
+  }));
 }
 
 BOOLAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
                          LPDWORD lpdwNumberOfBytesRead) {
   CallBuilder b("InternetReadFile");
   b.Pointer(hFile).Pointer(lpBuffer).Number(dwNumberOfBytesToRead).Pointer(lpdwNumberOfBytesRead);
-  Answer a = TakeAnswer(b.Record().function, dwNumberOfBytesToRead);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
+  auto deliver = [&](const Answer &a) -> uint64_t {
     // Unscripted or past the scripted data: the end of the body.
-    const std::string &part = a.kind == Answer::kData ? a.data : std::string();
-    if (lpBuffer != nullptr && !part.empty()) std::memcpy(lpBuffer, part.data(), part.size());
-    if (lpdwNumberOfBytesRead != nullptr) *lpdwNumberOfBytesRead = static_cast<DWORD>(part.size());
-    r = TRUE;
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+    const DWORD cb = a.kind == Answer::kData ? static_cast<DWORD>(a.data.size()) : 0;
+    if (lpBuffer != nullptr && cb != 0) std::memcpy(lpBuffer, a.data.data(), cb);
+    if (lpdwNumberOfBytesRead != nullptr) *lpdwNumberOfBytesRead = cb;
+    return TRUE;
+  };
+  return static_cast<BOOL>(Respond(b, deliver, dwNumberOfBytesToRead));
 }
 
 BOOLAPI InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
@@ -177,13 +165,10 @@ BOOLAPI InternetWriteFile(HINTERNET hFile, LPCVOID lpBuffer, DWORD dwNumberOfByt
   CallBuilder b("InternetWriteFile");
   b.Pointer(hFile).Text(static_cast<const char *>(lpBuffer), dwNumberOfBytesToWrite).Number(dwNumberOfBytesToWrite);
   b.Pointer(lpdwNumberOfBytesWritten);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = TRUE;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
+  return static_cast<BOOL>(Respond(b, [&](const Answer &) -> uint64_t {
     if (lpdwNumberOfBytesWritten != nullptr) *lpdwNumberOfBytesWritten = dwNumberOfBytesToWrite;
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+    return TRUE;
+  }));
 }
 
 BOOLAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength) {
@@ -202,30 +187,22 @@ BOOLAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer,
 BOOLAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, LPDWORD lpdwBufferLength) {
   CallBuilder b("InternetQueryOptionA");
   b.Pointer(hInternet).Number(dwOption).Pointer(lpBuffer).DwordIn(lpdwBufferLength);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
+  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
     if (a.kind == Answer::kProxy || (a.kind == Answer::kDefault && dwOption == INTERNET_OPTION_PROXY)) {
-      r = QueryProxy(a, lpBuffer, lpdwBufferLength);
-    } else if (a.kind == Answer::kData) {
-      r = PutBytes(a.data, lpBuffer, lpdwBufferLength);
-    } else {
-      DWORD dwZero = 0;
-      r = PutBytes(std::string(reinterpret_cast<const char *>(&dwZero), sizeof dwZero), lpBuffer, lpdwBufferLength);
+      return QueryProxy(a, lpBuffer, lpdwBufferLength);
     }
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+    if (a.kind == Answer::kData) return PutBytes(a.data, lpBuffer, lpdwBufferLength);
+    DWORD dwZero = 0;
+    return PutBytes(std::string(reinterpret_cast<const char *>(&dwZero), sizeof dwZero), lpBuffer, lpdwBufferLength);
+  }));
 }
 
 INTERNETAPI INTERNET_STATUS_CALLBACK WINAPI InternetSetStatusCallbackA(HINTERNET hInternet,
                                                                        INTERNET_STATUS_CALLBACK lpfnInternetCallback) {
   CallBuilder b("InternetSetStatusCallbackA");
   b.Pointer(hInternet).Number(reinterpret_cast<uintptr_t>(lpfnInternetCallback));
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;  // no callback was set before
-  if (!ApplyGeneric(a, b.Raw(), &r)) ApplyError(a);
-  return reinterpret_cast<INTERNET_STATUS_CALLBACK>(static_cast<uintptr_t>(Finish(b, r)));
+  uint64_t r = AnswerPlain(b, 0);  // no callback was set before
+  return reinterpret_cast<INTERNET_STATUS_CALLBACK>(static_cast<uintptr_t>(r));
 }
 
 INTERNETAPI void WINAPI InternetStatusCallbackA(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
@@ -233,34 +210,27 @@ INTERNETAPI void WINAPI InternetStatusCallbackA(HINTERNET hInternet, DWORD_PTR d
   CallBuilder b("InternetStatusCallbackA");
   b.Pointer(hInternet).Number(dwContext).Number(dwInternetStatus).Pointer(lpvStatusInformation);
   b.Number(dwStatusInformationLength);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) ApplyError(a);
-  Finish(b, r);
+  AnswerPlain(b, 0);
 }
 
 BOOLAPI InternetGetLastResponseInfoA(LPDWORD lpdwError, LPSTR lpszBuffer, LPDWORD lpdwBufferLength) {
   CallBuilder b("InternetGetLastResponseInfoA");
   b.Pointer(lpdwError).Pointer(lpszBuffer).DwordIn(lpdwBufferLength);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
+  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
     const bool bScripted = a.kind == Answer::kResponse || a.kind == Answer::kData;
     if (lpdwError != nullptr) *lpdwError = a.kind == Answer::kResponse ? static_cast<DWORD>(a.result) : 0;
-    r = PutText(bScripted ? a.data : std::string(), lpszBuffer, lpdwBufferLength);
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+    return PutText(bScripted ? a.data : std::string(), lpszBuffer, lpdwBufferLength);
+  }));
 }
 
 BOOLAPI InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDWORD lpdwBufferLength, DWORD dwFlags) {
   CallBuilder b("InternetCanonicalizeUrlA");
   b.Text(lpszUrl).Pointer(lpszBuffer).DwordIn(lpdwBufferLength).Number(dwFlags);
   if (lpszUrl == nullptr) {
-    Answer a = TakeAnswer(b.Record().function);
-    uint64_t r = 0;
-    if (!ApplyGeneric(a, b.Raw(), &r)) SetLastError(ERROR_INVALID_PARAMETER);
-    return static_cast<BOOL>(Finish(b, r));
+    return static_cast<BOOL>(Respond(b, [](const Answer &) -> uint64_t {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }));
   }
   // Unscripted, the URL comes back as it was given.
   return AnswerText(b, lpszUrl, lpszBuffer, lpdwBufferLength);
@@ -270,13 +240,9 @@ BOOLAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPUR
   CallBuilder b("InternetCrackUrlA");
   b.Text(lpszUrl, LengthOrWhole(dwUrlLength, 0)).Number(dwUrlLength).Number(dwFlags);
   b.Pointer(lpUrlComponents);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = 0;
-  if (!ApplyGeneric(a, b.Raw(), &r)) {
-    r = CrackUrl(lpszUrl, dwUrlLength, lpUrlComponents, a.kind == Answer::kUrl ? &a.url : nullptr);
-    ApplyError(a);
-  }
-  return static_cast<BOOL>(Finish(b, r));
+  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
+    return CrackUrl(lpszUrl, dwUrlLength, lpUrlComponents, a.kind == Answer::kUrl ? &a.url : nullptr);
+  }));
 }
 
 BOOLAPI InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl, LPDWORD lpdwUrlLength) {
@@ -309,10 +275,7 @@ INTERNETAPI DWORD WINAPI InternetErrorDlg(HWND hWnd, HINTERNET hRequest, DWORD d
                                           LPVOID *lppvData) {
   CallBuilder b("InternetErrorDlg");
   b.Pointer(hWnd).Pointer(hRequest).Number(dwError).Number(dwFlags).Pointer(lppvData);
-  Answer a = TakeAnswer(b.Record().function);
-  uint64_t r = ERROR_SUCCESS;
-  if (!ApplyGeneric(a, b.Raw(), &r)) ApplyError(a);
-  return static_cast<DWORD>(Finish(b, r));
+  return static_cast<DWORD>(AnswerPlain(b, ERROR_SUCCESS));
 }
 
 BOOLAPI DetectAutoProxyUrl(LPSTR lpszAutoProxyUrl, DWORD dwAutoProxyUrlLength, DWORD dwDetectFlags) {
