@@ -14,6 +14,7 @@
 namespace {
 
 constexpr DWORD kInvalidArg = 0x80070057;  // E_INVALIDARG: no record given
+constexpr char kImportCopyFault[] = "CZemHttp::ImportProxyInfo Exception during MemCopy. (error#: 0x%x): %d";
 
 unsigned long AddressOf(const void *pv) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(pv)); }
 
@@ -61,8 +62,7 @@ int CZemHttp::ImportProxyInfo(tagZEMPROXYINFO *pInfo) {
   // Reading the record's first member would already fault on a bad
   // address: the probe comes first and leaves this object's record intact.
   if (IsBadReadPtr(pInfo, sizeof(tagZEMPROXYINFO))) {
-    RecordError(*this, ERROR_NOACCESS,
-                "CZemHttp::ImportProxyInfo Exception during MemCopy. (error#: 0x%x): %d");
+    RecordError(*this, ERROR_NOACCESS, kImportCopyFault);
     return 0;
   }
   if (pInfo->bInitialized == 0) {
@@ -80,14 +80,13 @@ int CZemHttp::ImportProxyInfo(tagZEMPROXYINFO *pInfo) {
 int CZemHttp::ImportProxyInfo(CZemHttp *pOther) {
   LogPrintf("CZemHttp::ImportProxyInfo( Class[0x%lx]) ", AddressOf(pOther));
   if (pOther == nullptr) return 0;
-  tagZEMPROXYINFO *pInfo = &pOther->m_ZemProxyInfo;
-  // An object that cannot be read: the record form reports the failed copy.
-  if (IsBadReadPtr(pInfo, sizeof(tagZEMPROXYINFO))) {
-    ImportProxyInfo(pInfo);
+  // An object that cannot be read fails as its record would: as a copy.
+  if (IsBadReadPtr(pOther, sizeof(CZemHttp))) {
+    RecordError(*this, ERROR_NOACCESS, kImportCopyFault);
     return 0;
   }
-  if (pInfo->bInitialized != 0) {
-    ImportProxyInfo(pInfo);
+  if (pOther->m_ZemProxyInfo.bInitialized != 0) {
+    ImportProxyInfo(&pOther->m_ZemProxyInfo);
     return 1;
   }
   LogAddLine("CZemHttp::ImportProxyInfo->m_ZemProxyInfo, not initialized for proxy export.");

@@ -89,6 +89,8 @@ TEST_F(ProxyExchange, ImportFromAnotherClientHandsItsRecordOver) {
   EXPECT_EQ(http.ImportProxyInfo(&other), 0) << "the other client holds no settings";
   EXPECT_EQ(LogLines(http).back(), "CZemHttp::ImportProxyInfo->m_ZemProxyInfo, not initialized for proxy export.");
   EXPECT_EQ(http.ImportProxyInfo(static_cast<CZemHttp *>(nullptr)), 0);
+  EXPECT_EQ(http.ImportProxyInfo(reinterpret_cast<CZemHttp *>(zemtest::UnreadableAddress())), 0);
+  EXPECT_EQ(http.dwLastOSError, static_cast<DWORD>(ERROR_NOACCESS)) << "an unreadable client fails as a copy";
 
   other.SetHttpStr("J", 5);
   other.SetHttpStr("gateway:3128", 7);

@@ -63,9 +63,10 @@ class State final : public Control {
   std::string answer_;
 };
 
+// Released when the module is unloaded, after its last user let go of it.
 State &TheState() {
-  static State *state = new State;  // outlives every caller in the process
-  return *state;
+  static State state;
+  return state;
 }
 
 }  // namespace
