@@ -75,6 +75,15 @@ typedef struct tagZEMHTTPHDR {
   char *pszValue;  // text block or null
 } ZEMHTTPHDR, *LPZEMHTTPHDR;
 
+// ---- debug log export flags ----
+// The sections of one GetDebugLog export; any combination.
+#define ZEMHTTP_LOG_LINES 0x01       // the service log lines
+#define ZEMHTTP_LOG_DATA 0x04        // dumps of the query, request, response and headers
+#define ZEMHTTP_LOG_CONNECTION 0x08  // the connection name and numbers
+#define ZEMHTTP_LOG_TIME 0x10        // the time of day
+#define ZEMHTTP_LOG_DATE 0x20        // today's date
+#define ZEMHTTP_LOG_ALL 0x3D
+
 // ---- the client object ----
 class ZEMHTTP_API CZemHttp {
  public:
@@ -207,6 +216,114 @@ class ZEMHTTP_API CZemHttp {
   // without error, 0 on a load failure or a query error.
   int AttemptAutoProxyUrl(char *pszHost);
 
+  // ---- debug log export ----
+  // Stores the three numbers and the name (its first 39 characters; an
+  // unusable name keeps the one held) printed in the debug log header.
+  // Always 1.
+  int SetConnectionID(unsigned int uDoc, unsigned int uCompany, unsigned int uConn, const char *pszName);
+  // Appends one export to the file (an unusable name: "HttpLog.TXT" in the
+  // current folder) with the sections the ZEMHTTP_LOG_* flags select, always
+  // in the order connection header, date, time, log lines, data dumps. 1 when
+  // written; 0 when no log line is held, the flags are 0, or the file can be
+  // neither opened nor created.
+  int GetDebugLog(const char *pszFile, DWORD dwFlags);
+  // Writes a ruler of nWidth characters (0 means 50), then the data in lines
+  // of nWidth characters (bytes outside " ".."z" shown as "_", the last line
+  // padded with blanks), then an empty line, to a file handle of the support
+  // library. Returns the bytes dumped; 0 for a handle of 0 or less.
+  int FormatLogData(int hFile, const char *pData, int nLength, int nWidth);
+
+  // ---- internet session ----
+  // The internet handle every connection is made on: a caller's handle
+  // (adopted for good, never closed), the one held, or a new one opened with
+  // the access type the proxy record selects. Null when none could be opened.
+  HINTERNET OpenInternet(HINTERNET hInternet);
+
+  // ---- server connection and handle release ----
+  // Closes the handle in the slot (the slot is not cleared); 0 for a null
+  // slot address.
+  int CloseInternetHandle(void **phInternet);
+  // Releases handles child first by mask: bit 0 request, bit 1 connection
+  // (and request), bit 2 internet handle (and the others; never a caller's
+  // handle); 0 means 7. 1 when a handle was released.
+  int CloseInternetHandles(DWORD dwMask);
+  // Opens the connection to the current host (or keeps the one held while
+  // release bit 1 is clear), with credentials, receive time-out and proxy
+  // credentials. Returns IsConnected().
+  int InternetMakeConnection(HINTERNET hInternet);
+
+  // ---- request sending ----
+  // Opens the request for pszVerb and the object name (one leading "/" or
+  // "\" dropped), adds the header list, settles Content-Length and sends the
+  // pending body, or the body held from the last send. Non-zero when sent
+  // and answered.
+  int SendRequest(const char *pszObject);
+
+  // ---- response download and results ----
+  // Reads the status code of the held request into dwStatusCode; 0 when it
+  // cannot be read or no request is held.
+  DWORD GetHttpStatusCode();
+  // dwStatusCode, without a library call.
+  DWORD QueryHttpStatusCode();
+  // dwQuery is an HttpQueryInfoA level with modifiers (0 means the raw
+  // headers, CRLF separated). With HTTP_QUERY_FLAG_NUMBER exactly 4 bytes
+  // (a DWORD, 0 when the header is missing) are written at ppvResult and the
+  // result is 4. Otherwise *ppvResult receives a new checked block with the
+  // text (a block it held is released first; the caller releases the last
+  // one with ZemMemFree) and the result is its length, 0 on failure.
+  DWORD GetHttpResponseHeaders(void **ppvResult, DWORD dwQuery);
+  // Downloads the body of the held request into pvResponse/cbResponse (one
+  // zero byte after the data). 0 when announced data never arrived or the
+  // body could not be stored.
+  int DataDump();
+  // Copies the body held (cbResponse bytes, no terminator) when pBuffer is
+  // not null; returns cbResponse, or 0 when no body is held.
+  unsigned int GetRawData(char *pBuffer);
+
+  // ---- request driver and notifications ----
+  // Runs the prepared request: session, connection, send (again while the
+  // server answers 1xx, at most dwMaxRetries sends), status, length, headers,
+  // body. 1 when a response with a status of 200 to 600 was downloaded.
+  int InternetRun();
+  // Calls the result procedure (targets bit 0, codes without 0x2000) and the
+  // status procedure (targets bit 1, with a status text) on this thread.
+  void Notify(int nCode, int nTargets, INT_PTR nValue);
+
+  // ---- request body, query, POST and GET ----
+  // Replaces the body of the next request (binary, copied). A size of 0
+  // clears it, and with it the body held for resending. 0 for null data with
+  // a size (error 13) or an unreadable one.
+  int SetPostData(const void *pvData, unsigned int cbData);
+  // Replaces the query text (sent as given); an empty text clears it. A query
+  // of 65536 characters or more is refused (0, error 87).
+  int SetQueryData(const char *pszQuery);
+  // POST to the URL path (never the query). Null url keeps the URL; null
+  // data or size 0 resends the body held. Returns the run's result.
+  int Post(const char *pszUrl, const void *pvData, unsigned int cbData);
+  // POST of the text followed by CR LF.
+  int PostText(const char *pszUrl, const char *pszText);
+  // GET of the URL path with the query (the argument, else the one held).
+  int Get(const char *pszUrl, const char *pszQuery);
+
+  // ---- informational verbs ----
+  // OPTIONS of the URL path; copies the body text, else the "Allow:" header
+  // line, into at most cchBuffer characters. 1 when the run succeeded and a
+  // body is held.
+  int GetOptions(const char *pszUrl, char *pszBuffer, unsigned int cchBuffer);
+  // HEAD of the URL path; copies the response header text (at most
+  // cchBuffer characters with the NUL). Returns cbResponseHeaders.
+  int GetHead(const char *pszUrl, char *pszBuffer, unsigned int cchBuffer);
+  // TRACE of the URL path; as GetHead.
+  int Trace(const char *pszUrl, char *pszBuffer, unsigned int cchBuffer);
+
+  // ---- file verbs ----
+  // PUT of the data (or the body held) as the file named below the URL path
+  // ("path/name"); a name of 3 characters or more replaces pszFileName, a
+  // shorter or missing one reuses it.
+  int FilePut(const char *pszUrl, const char *pszFile, const void *pvData, unsigned int cbData);
+  // DELETE of the file named below the URL path, without a body.
+  int FileDelete(const char *pszUrl, const char *pszFile);
+
   // ---- fields, in their documented order ----
   DWORD uDocument;
   DWORD uCompanyID;
@@ -309,12 +426,6 @@ class ZEMHTTP_API CZemHttp {
   // Records that a caller's buffer or text could not be reached (998) under
   // the member's own text.
   void SetAccessError(const char *pszFormat);
-
-  // Release helpers used by the destructor, in their documented shape:
-  // close the handle in one slot, release handles by mask (request,
-  // connection, internet; never a caller-supplied internet handle).
-  int CloseInternetHandle(void **phInternet);
-  int CloseInternetHandles(DWORD dwMask);
 };
 
 // ---- status texts ----
