@@ -132,13 +132,16 @@ void Engine::Finish(CURL *easy, CURLcode result) {
   if (found == active_.end()) return;
   std::shared_ptr<Transfer> transfer = found->second;
   curl_multi_remove_handle(multi_, easy);
+  active_.erase(found);
   if (transfer->OnFinished(result)) {
-    // Set up for its next step (a redirection): run it on the same handle,
-    // so that a kept-alive connection serves it.
-    if (curl_multi_add_handle(multi_, easy) == CURLM_OK) return;
+    // Set up for its next step (a redirection) on a new handle.
+    CURL *next = transfer->easy();
+    if (curl_multi_add_handle(multi_, next) == CURLM_OK) {
+      active_[next] = transfer;
+      return;
+    }
     transfer->OnFinished(CURLE_FAILED_INIT);
   }
-  active_.erase(found);
   transfer->ReleaseEasy();
 }
 

@@ -1,8 +1,8 @@
 // One sending of a request and the reception of its answer: the state that
 // a caller waits on (final response head arrived, bytes available, done) and
 // that the engine thread advances from libcurl's callbacks. Redirections are
-// followed here, step by step on the same libcurl handle, so that the layer
-// decides which answer is final and what each step puts on the wire.
+// followed here, step by step, so that the layer decides which answer is
+// final and what each step puts on the wire.
 #ifndef ZEM_WININET_TRANSFER_H
 #define ZEM_WININET_TRANSFER_H
 

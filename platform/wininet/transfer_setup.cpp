@@ -22,9 +22,8 @@ std::string WithoutBrackets(const std::string &host) {
 DWORD Transfer::Prepare(std::string *detail) {
   std::lock_guard<std::mutex> lock(mutex_);
   EnsureCurlInitialized();
-  easy_ = curl_easy_init();
   url_ = curl_url();
-  if (easy_ == nullptr || url_ == nullptr) {
+  if (url_ == nullptr) {
     *detail = "No memory for a new transfer.";
     return ERROR_NOT_ENOUGH_MEMORY;
   }
@@ -143,8 +142,15 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
   last_activity_ = Clock::now();
   error_buffer_[0] = '\0';
 
+  // Each step gets a handle of its own: nothing set for the step before can
+  // linger, and the connections it may reuse live in the session's pool.
+  if (easy_ != nullptr) curl_easy_cleanup(easy_);
+  easy_ = curl_easy_init();
+  if (easy_ == nullptr) {
+    *detail = "No memory for a new transfer.";
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
   CURL *easy = easy_;
-  curl_easy_reset(easy);  // keeps the handle's connections and caches
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
   if (spec_.pool && spec_.pool->share() != nullptr) curl_easy_setopt(easy, CURLOPT_SHARE, spec_.pool->share());
@@ -215,6 +221,8 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
       curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     }
   }
+  // The session's cookie store, shared through the pool, serves the requests
+  // that switch libcurl's cookie engine on.
   if (!(spec_.flags & INTERNET_FLAG_NO_COOKIES)) curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
 
   std::vector<HeaderField> wire = BuildWireHeaders();
