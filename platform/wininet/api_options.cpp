@@ -96,6 +96,14 @@ BOOL QueryText(const std::string &text, LPVOID buffer, LPDWORD length) {
   return CopyToCaller(text.c_str(), size + 1, size, buffer, length);
 }
 
+// The handle an option is about; none (null) stands for every handle.
+bool FindOptionTarget(HINTERNET handle, std::shared_ptr<InternetObject> *object) {
+  if (handle == nullptr) return true;
+  DWORD error = 0;
+  *object = FindHandle(handle, &error);
+  return *object ? true : Fail(error);
+}
+
 // Options of one handle kind: those of the others answer with the type error.
 BOOL WrongType() { return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE); }
 
@@ -105,11 +113,7 @@ BOOL WINAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuf
   BeginCall();
   std::lock_guard<std::mutex> lock(HandleLock());
   std::shared_ptr<InternetObject> object;
-  if (hInternet != nullptr) {
-    DWORD error = 0;
-    object = FindHandle(hInternet, &error);
-    if (!object) return Fail(error);
-  }
+  if (!FindOptionTarget(hInternet, &object)) return FALSE;
   HandleOptions &options = object ? object->options : ProcessOptions();
 
   if (auto member = TimeoutMember(dwOption)) {
@@ -203,11 +207,7 @@ BOOL WINAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpB
   if (!CheckWritable(lpdwBufferLength, sizeof(DWORD), "lpdwBufferLength")) return FALSE;
   std::lock_guard<std::mutex> lock(HandleLock());
   std::shared_ptr<InternetObject> object;
-  if (hInternet != nullptr) {
-    DWORD error = 0;
-    object = FindHandle(hInternet, &error);
-    if (!object) return Fail(error);
-  }
+  if (!FindOptionTarget(hInternet, &object)) return FALSE;
   BOOL done = FALSE;
   if (auto member = TimeoutMember(dwOption)) {
     const DWORD value = EffectiveTimeout(object.get(), member);

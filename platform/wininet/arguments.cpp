@@ -41,30 +41,30 @@ bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out
   return true;
 }
 
-bool CheckReadable(const void *pointer, size_t size, const char *name) {
+namespace {
+
+bool CheckMemory(bool bad, const void *pointer, size_t size, const char *name, const char *access) {
   if (size == 0) return true;
   if (pointer == nullptr) {
     Fail(ERROR_INVALID_PARAMETER, std::string(name) + " is null.");
     return false;
   }
-  if (IsBadReadPtr(pointer, size)) {
-    Fail(ERROR_NOACCESS, std::string(name) + " cannot be read over its given length.");
+  if (bad) {
+    Fail(ERROR_NOACCESS, std::string(name) + " cannot be " + access + " over its given length.");
     return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool CheckReadable(const void *pointer, size_t size, const char *name) {
+  return CheckMemory(size != 0 && pointer != nullptr && IsBadReadPtr(pointer, size), pointer, size, name, "read");
+}
+
 bool CheckWritable(void *pointer, size_t size, const char *name) {
-  if (size == 0) return true;
-  if (pointer == nullptr) {
-    Fail(ERROR_INVALID_PARAMETER, std::string(name) + " is null.");
-    return false;
-  }
-  if (IsBadWritePtr(pointer, size)) {
-    Fail(ERROR_NOACCESS, std::string(name) + " cannot be written over its given length.");
-    return false;
-  }
-  return true;
+  return CheckMemory(size != 0 && pointer != nullptr && IsBadWritePtr(pointer, size), pointer, size, name,
+                     "written");
 }
 
 BOOL CopyToCaller(const void *data, DWORD size, DWORD reported, LPVOID buffer, LPDWORD length) {

@@ -8,9 +8,14 @@
 #include "engine.h"
 #include "failure.h"
 #include "transfer.h"
+#include "url_parts.h"
 
 namespace zem::wininet {
 namespace {
+
+// The bytes that may not stand in a request target are escaped; '%' and the
+// URL's delimiters stay, so escapes the caller already made survive.
+std::string EscapeRequestTarget(std::string_view text) { return Escape(text, EscapeSet::kUnsafe); }
 
 std::string WithoutBrackets(const std::string &host) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
