@@ -176,8 +176,10 @@ int CZemHttp::DataDump() {
       continue;
     }
 
+    // A body announced or grown past what a 32-bit length can hold is
+    // refused as soon as it starts to arrive.
     const uint64_t cbNeeded = cbTotal + cbAvailable;
-    if (cbNeeded > kBodyMax) {
+    if (cbNeeded > kBodyMax || (cbAvailable != 0 && cbResponse > kBodyMax)) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return fail();
     }
