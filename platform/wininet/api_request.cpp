@@ -61,6 +61,8 @@ SendSpec BuildSpec(const Request &request, std::shared_ptr<const std::string> bo
   spec.sendTimeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
   spec.receiveTimeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
   spec.pool = session.pool;
+  spec.status = {request.handle, request.context, request.callback};
+  spec.async = (session.flags & INTERNET_FLAG_ASYNC) != 0;
   return spec;
 }
 
@@ -81,7 +83,7 @@ HINTERNET WINAPI HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lp
     Fail(ERROR_INVALID_PARAMETER, "lpszVerb \"" + verb + "\" is not an HTTP method name.");
     return nullptr;
   }
-  std::lock_guard<std::mutex> lock(HandleLock());
+  std::unique_lock<std::mutex> lock(HandleLock());
   DWORD error = 0;
   auto connection = FindHandleOf<Connection>(hConnect, HandleKind::kConnection, &error);
   if (!connection) {
@@ -105,6 +107,9 @@ HINTERNET WINAPI HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lp
     Fail(ERROR_INTERNET_OUT_OF_HANDLES);
     return nullptr;
   }
+  const StatusTarget target{handle, dwContext, request->callback};
+  lock.unlock();
+  ReportCreated(target);
   Succeed();
   return handle;
 }
@@ -166,6 +171,10 @@ BOOL WINAPI HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHea
     request->transfer = transfer;
   }
   Engine::Instance().Start(transfer);
+  if (transfer->async()) {
+    // The status callback hears REQUEST_COMPLETE once the answer's head is in.
+    return Fail(ERROR_IO_PENDING);
+  }
   error = transfer->WaitForResponse(&detail);
   if (error != 0) return Fail(error, detail);
   return Succeed();

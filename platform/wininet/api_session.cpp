@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "failure.h"
 #include "handles.h"
+#include "status_reports.h"
 #include "transfer.h"
 
 using namespace zem::wininet;
@@ -23,7 +24,8 @@ HINTERNET FailHandle(DWORD error) {
   return nullptr;
 }
 
-// Lets objects go outside the handle lock: their last release may stop work.
+// Stops the work of closed objects and lets them go, outside the handle
+// lock: callbacks run here and the last release may stop threads.
 void Release(std::vector<std::shared_ptr<InternetObject>> objects) {
   for (const auto &object : objects) {
     if (object->kind == HandleKind::kRequest) {
@@ -31,7 +33,12 @@ void Release(std::vector<std::shared_ptr<InternetObject>> objects) {
     }
   }
   for (const auto &object : objects) {
-    if (object->kind == HandleKind::kSession) Engine::Instance().RemoveSession();
+    ReportClosing({object->handle, object->context, object->callback});
+  }
+  for (const auto &object : objects) {
+    if (object->kind != HandleKind::kSession) continue;
+    Engine::Instance().RemoveSession();
+    if (object->flags & INTERNET_FLAG_ASYNC) CallbackThread::Instance().RemoveSession();
   }
 }
 
@@ -79,6 +86,7 @@ HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpsz
   }
   if (handle == nullptr) return FailHandle(ERROR_INTERNET_OUT_OF_HANDLES);
   Engine::Instance().AddSession();
+  if (dwFlags & INTERNET_FLAG_ASYNC) CallbackThread::Instance().AddSession();
   Succeed();
   return handle;
 }
@@ -99,7 +107,7 @@ HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, IN
   if (dwService != INTERNET_SERVICE_HTTP) {
     return FailHandle(ERROR_INVALID_PARAMETER, "dwService " + std::to_string(dwService) + " is not a service.");
   }
-  std::lock_guard<std::mutex> lock(HandleLock());
+  std::unique_lock<std::mutex> lock(HandleLock());
   DWORD error = 0;
   auto session = FindHandleOf<Session>(hInternet, HandleKind::kSession, &error);
   if (!session) return FailHandle(error);
@@ -115,6 +123,9 @@ HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, IN
   if (!password.empty()) connection->options.password = password;
   HINTERNET handle = RegisterHandle(connection);
   if (handle == nullptr) return FailHandle(ERROR_INTERNET_OUT_OF_HANDLES);
+  const StatusTarget target{handle, dwContext, connection->callback};
+  lock.unlock();
+  ReportCreated(target);
   Succeed();
   return handle;
 }

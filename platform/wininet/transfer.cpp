@@ -1,5 +1,9 @@
 #include "transfer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -36,9 +40,26 @@ void Transfer::Wait(std::unique_lock<std::mutex> &lock) {
   --waiters_;
 }
 
+void Transfer::DeliverLocalReports(std::unique_lock<std::mutex> &lock) {
+  while (!local_reports_.empty()) {
+    StatusReport report = std::move(local_reports_.front());
+    local_reports_.pop_front();
+    lock.unlock();
+    Deliver(report);
+    lock.lock();
+  }
+}
+
 DWORD Transfer::WaitForResponse(std::string *detail) {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (!head_ && !done_) Wait(lock);
+  for (;;) {
+    DeliverLocalReports(lock);
+    if (head_ || done_) break;
+    Wait(lock);
+  }
+  DeliverLocalReports(lock);
+  // A synchronous request reports while its sender waits, and no longer.
+  reporting_ = false;
   if (head_) return 0;
   *detail = error_detail_;
   return error_;
@@ -123,6 +144,16 @@ bool Transfer::cancelled() const {
 
 // ---- engine thread ----
 
+void Transfer::Report(StatusReport report) {
+  if (!spec_.status.enabled() || cancelled_) return;
+  if (spec_.async) {
+    CallbackThread::Instance().Post(std::move(report));
+  } else if (reporting_) {
+    local_reports_.push_back(std::move(report));
+    changed_.notify_all();
+  }
+}
+
 Transfer::Clock::time_point Transfer::Deadline() const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (done_ || paused_ || phase_ == Phase::kConnecting) return Clock::time_point::max();
@@ -148,8 +179,14 @@ size_t Transfer::OnHeader(char *data, size_t size, size_t count, void *self) {
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   transfer->last_activity_ = Clock::now();
   if (transfer->head_ || transfer->cancelled_) return length;  // trailers after the final head
+  transfer->head_bytes_ += static_cast<DWORD>(length);
   if (!transfer->in_block_) {
     if (line.empty()) return length;
+    if (!transfer->receiving_reported_ && transfer->phase_ != Phase::kConnecting) {
+      transfer->receiving_reported_ = true;
+      transfer->Report(PlainReport(transfer->spec_.status, INTERNET_STATUS_RECEIVING_RESPONSE));
+    }
+    transfer->head_bytes_ = 0;
     transfer->block_.SetStatusLine(line);
     transfer->in_block_ = true;
     // A new head after a 401 or 407 means libcurl answered the challenge.
@@ -186,6 +223,8 @@ void Transfer::EndOfHead() {
     return;
   }
   const DWORD status = block_.status;
+  Report(status >= 100 && status < 200 ? NumberReport(spec_.status, INTERNET_STATUS_INTERMEDIATE_RESPONSE, status)
+                                       : NumberReport(spec_.status, INTERNET_STATUS_RESPONSE_RECEIVED, head_bytes_));
   if (status >= 100 && status < 200) {
     informational_ = block_;
   } else if (FollowsRedirect(block_)) {
@@ -206,6 +245,10 @@ void Transfer::Publish(ResponseHead head) {
   tentative_.reset();
   informational_.reset();
   changed_.notify_all();
+  if (spec_.async && !completion_reported_) {
+    completion_reported_ = true;
+    Report(ResultReport(spec_.status, INTERNET_STATUS_REQUEST_COMPLETE, TRUE, 0));
+  }
 }
 
 size_t Transfer::OnBody(char *data, size_t size, size_t count, void *self) {
@@ -232,7 +275,10 @@ size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
   transfer->upload_offset_ += n;
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   transfer->last_activity_ = Clock::now();
-  if (transfer->upload_offset_ == body.size()) transfer->phase_ = Phase::kWaiting;
+  if (n > 0 && transfer->upload_offset_ == body.size()) {
+    transfer->phase_ = Phase::kWaiting;
+    transfer->Report(NumberReport(transfer->spec_.status, INTERNET_STATUS_REQUEST_SENT, static_cast<DWORD>(body.size())));
+  }
   return n;
 }
 
@@ -254,7 +300,38 @@ int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
   transfer->phase_ = transfer->has_body_ && transfer->upload_offset_ < transfer->spec_.body->size() ? Phase::kSending
                                                                                                       : Phase::kWaiting;
   transfer->last_activity_ = Clock::now();
+  transfer->receiving_reported_ = false;
+  const StatusTarget &target = transfer->spec_.status;
+  if (!transfer->peer_address_.empty()) {
+    transfer->Report(TextReport(target, INTERNET_STATUS_CONNECTED_TO_SERVER, transfer->peer_address_));
+    transfer->peer_address_.clear();
+  }
+  transfer->Report(PlainReport(target, INTERNET_STATUS_SENDING_REQUEST));
+  if (transfer->phase_ == Phase::kWaiting) transfer->Report(NumberReport(target, INTERNET_STATUS_REQUEST_SENT, 0));
   return CURL_PREREQFUNC_OK;
+}
+
+// Opens the socket of a new connection as libcurl would, to report that the
+// name was resolved and which address is being connected to.
+curl_socket_t Transfer::OnOpenSocket(void *self, curlsocktype, struct curl_sockaddr *address) {
+  auto *transfer = static_cast<Transfer *>(self);
+  const curl_socket_t fd = socket(address->family, address->socktype, address->protocol);
+  if (fd == CURL_SOCKET_BAD) return fd;
+  char text[INET6_ADDRSTRLEN] = "";
+  if (address->family == AF_INET) {
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(&address->addr)->sin_addr, text, sizeof text);
+  } else if (address->family == AF_INET6) {
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(&address->addr)->sin6_addr, text, sizeof text);
+  }
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  const StatusTarget &target = transfer->spec_.status;
+  std::string host = transfer->target_host_;
+  if (host.size() >= 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
+  transfer->peer_address_ = text;
+  transfer->Report(TextReport(target, INTERNET_STATUS_RESOLVING_NAME, host));
+  transfer->Report(TextReport(target, INTERNET_STATUS_NAME_RESOLVED, text));
+  transfer->Report(TextReport(target, INTERNET_STATUS_CONNECTING_TO_SERVER, text));
+  return fd;
 }
 
 bool Transfer::OnFinished(CURLcode result) {
@@ -296,6 +373,10 @@ bool Transfer::OnFinished(CURLcode result) {
   error_ = error;
   error_detail_ = detail;
   changed_.notify_all();
+  if (spec_.async && !completion_reported_) {
+    completion_reported_ = true;
+    Report(ResultReport(spec_.status, INTERNET_STATUS_REQUEST_COMPLETE, FALSE, error, detail));
+  }
   return false;
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "header_list.h"
 #include "proxy_rules.h"
 #include "response_head.h"
+#include "status_reports.h"
 #include "tls_policy.h"
 #include "wininet.h"
 
@@ -46,6 +48,8 @@ struct SendSpec {
   DWORD connectTimeout = 0, sendTimeout = 0, receiveTimeout = 0;  // ms; see kNoTimeout
   DWORD flags = 0;                 // the request's INTERNET_FLAG_* values
   std::shared_ptr<ConnectionPool> pool;
+  StatusTarget status;             // the request handle's callback
+  bool async = false;              // a session opened with INTERNET_FLAG_ASYNC
 };
 
 // A time-out of 0 or (DWORD)-1 means waiting without a limit.
@@ -83,6 +87,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // and the engine drops the transfer.
   void Cancel();
   bool cancelled() const;
+  bool async() const { return spec_.async; }
 
   // ---- for the engine thread ----
   CURL *easy() const { return easy_; }
@@ -112,6 +117,9 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   static size_t OnUpload(char *data, size_t size, size_t count, void *self);
   static int OnSeek(void *self, curl_off_t offset, int origin);
   static int OnPrerequest(void *self, char *, char *, int, int);
+  static curl_socket_t OnOpenSocket(void *self, curlsocktype purpose, struct curl_sockaddr *address);
+  void Report(StatusReport report);
+  void DeliverLocalReports(std::unique_lock<std::mutex> &lock);
   void EndOfHead();
   bool FollowsRedirect(const ResponseHead &head) const;
   void Publish(ResponseHead head);
@@ -152,6 +160,9 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   std::optional<ResponseHead> informational_;  // last 1xx answer
   std::optional<ResponseHead> tentative_;      // a 401/407 libcurl may answer itself
   std::optional<ResponseHead> proxy_head_;     // a proxy's answer to CONNECT
+  std::string peer_address_;       // of the connection this step opened, if any
+  bool receiving_reported_ = false;
+  DWORD head_bytes_ = 0;
 
   // Shared with callers.
   mutable std::mutex mutex_;
@@ -167,6 +178,10 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool cancelled_ = false;
   DWORD error_ = 0;
   std::string error_detail_;
+  // Reports of a synchronous sending, delivered by the thread that waits for it.
+  std::deque<StatusReport> local_reports_;
+  bool reporting_ = true;
+  bool completion_reported_ = false;
 };
 
 }  // namespace zem::wininet

@@ -89,6 +89,7 @@ DWORD Transfer::FollowLocation(std::string *detail) {
     return ERROR_HTTP_REDIRECT_FAILED;
   }
   ReadTarget();
+  Report(TextReport(spec_.status, INTERNET_STATUS_REDIRECT, url_text_));
   if (!EqualsNoCase(target_host_, origin_host) || target_port_ != origin_port) same_origin_ = false;
   // A 303 asks for the new location with GET; so do 301 and 302 after a POST,
   // as browsers and the platform's library have always done.
@@ -172,6 +173,10 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::OnPrerequest);
   curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+  if (spec_.status.enabled()) {
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Transfer::OnOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+  }
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                    IsUnlimitedTimeout(spec_.connectTimeout) ? static_cast<long>(INT_MAX)
                                                             : static_cast<long>(spec_.connectTimeout));

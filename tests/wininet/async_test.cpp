@@ -1,0 +1,219 @@
+// The asynchronous mode: a session opened with INTERNET_FLAG_ASYNC reports
+// to its status callback, on a thread of the library's own, the steps of each
+// request up to REQUEST_COMPLETE; the send itself returns ERROR_IO_PENDING.
+// A callback may read the answer, waiting for its bytes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "internet_test_util.h"
+#include "loopback_port.h"
+#include "loopback_servers.h"
+
+namespace {
+
+using wintest::Handle;
+using zemtest::Reply;
+
+struct Seen {
+  DWORD status;
+  HINTERNET handle;
+  DWORD_PTR context;
+  std::thread::id thread;
+  DWORD last_error;
+  INTERNET_ASYNC_RESULT result{};
+};
+
+// Records every report; on REQUEST_COMPLETE it reads the answer the way the
+// upload engine does, from inside the callback.
+class Recorder {
+ public:
+  static void CALLBACK Callback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+    Recorder *self = instance_;
+    Seen seen{status, handle, context, std::this_thread::get_id(), GetLastError()};
+    if ((status == INTERNET_STATUS_REQUEST_COMPLETE || status == INTERNET_STATUS_HANDLE_CREATED) &&
+        length == sizeof(INTERNET_ASYNC_RESULT)) {
+      seen.result = *static_cast<INTERNET_ASYNC_RESULT *>(info);
+    }
+    std::string body, description;
+    DWORD code = 0;
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+      if (seen.result.dwResult) {
+        code = wintest::StatusCode(handle);
+        body = wintest::ReadBody(handle);
+      } else {
+        description = wintest::LastResponseText(&code);
+      }
+    }
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    self->seen_.push_back(seen);
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+      self->body_ = body;
+      self->code_ = code;
+      self->description_ = description;
+      self->complete_ = true;
+      self->changed_.notify_all();
+    }
+  }
+
+  Recorder() { instance_ = this; }
+  ~Recorder() { instance_ = nullptr; }
+
+  bool WaitForCompletion() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return complete_; });
+  }
+  std::vector<Seen> seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+  std::vector<DWORD> statuses() {
+    std::vector<DWORD> out;
+    for (const Seen &s : seen()) out.push_back(s.status);
+    return out;
+  }
+  std::string body() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return body_;
+  }
+  DWORD code() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return code_;
+  }
+  std::string description() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return description_;
+  }
+
+ private:
+  static Recorder *instance_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Seen> seen_;
+  std::string body_, description_;
+  DWORD code_ = 0;
+  bool complete_ = false;
+};
+
+Recorder *Recorder::instance_ = nullptr;
+
+constexpr DWORD_PTR kContext = 0x5eed;
+
+struct AsyncRequest {
+  Handle session, connection, request;
+  AsyncRequest(int port, const char *verb, const char *object, DWORD session_flags = INTERNET_FLAG_ASYNC) {
+    session.reset(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, session_flags));
+    EXPECT_EQ(nullptr, InternetSetStatusCallbackA(session, &Recorder::Callback));
+    connection.reset(InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(port), nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, kContext));
+    request.reset(HttpOpenRequestA(connection, verb, object, nullptr, nullptr, nullptr, 0, kContext));
+  }
+};
+
+size_t IndexOf(const std::vector<DWORD> &statuses, DWORD status) {
+  for (size_t i = 0; i < statuses.size(); ++i) {
+    if (statuses[i] == status) return i;
+  }
+  return statuses.size();
+}
+
+TEST(Async, TheSendIsPendingAndTheCallbackHearsEveryStepInOrder) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok(std::string(30000, 'y')).StallMidBody(100));
+  Recorder recorder;
+  AsyncRequest r(server.port(), "POST", "/upload");
+  ASSERT_NE(nullptr, r.request.get());
+  EXPECT_FALSE(HttpSendRequestA(r.request, nullptr, 0, const_cast<char *>("data"), 4));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_IO_PENDING), GetLastError());
+  ASSERT_TRUE(recorder.WaitForCompletion()) << "no REQUEST_COMPLETE";
+  EXPECT_EQ(200u, recorder.code()) << "the head is readable when the request completes";
+  EXPECT_EQ(std::string(30000, 'y'), recorder.body()) << "a read from the callback waits for its bytes";
+
+  const std::vector<Seen> seen = recorder.seen();
+  ASSERT_LE(2u, seen.size());
+  EXPECT_EQ(static_cast<DWORD>(INTERNET_STATUS_HANDLE_CREATED), seen[0].status);
+  EXPECT_EQ(r.connection.get(), reinterpret_cast<HINTERNET>(seen[0].result.dwResult));
+  EXPECT_EQ(std::this_thread::get_id(), seen[0].thread) << "HANDLE_CREATED comes before the handle is returned";
+  EXPECT_EQ(static_cast<DWORD>(INTERNET_STATUS_HANDLE_CREATED), seen[1].status);
+  EXPECT_EQ(r.request.get(), reinterpret_cast<HINTERNET>(seen[1].result.dwResult));
+
+  const std::vector<DWORD> statuses = recorder.statuses();
+  const DWORD order[] = {INTERNET_STATUS_RESOLVING_NAME,     INTERNET_STATUS_NAME_RESOLVED,
+                         INTERNET_STATUS_CONNECTING_TO_SERVER, INTERNET_STATUS_CONNECTED_TO_SERVER,
+                         INTERNET_STATUS_SENDING_REQUEST,    INTERNET_STATUS_REQUEST_SENT,
+                         INTERNET_STATUS_RECEIVING_RESPONSE, INTERNET_STATUS_RESPONSE_RECEIVED,
+                         INTERNET_STATUS_REQUEST_COMPLETE};
+  size_t previous = 0;
+  for (DWORD status : order) {
+    const size_t at = IndexOf(statuses, status);
+    ASSERT_LT(at, statuses.size()) << "status " << status << " was never reported";
+    EXPECT_LT(previous, at) << "status " << status << " came out of order";
+    previous = at;
+  }
+  for (const Seen &s : seen) {
+    EXPECT_EQ(kContext, s.context);
+    if (s.status != INTERNET_STATUS_HANDLE_CREATED) {
+      EXPECT_NE(std::this_thread::get_id(), s.thread) << "status " << s.status << " on the caller's thread";
+      EXPECT_EQ(r.request.get(), s.handle);
+    }
+  }
+}
+
+TEST(Async, AFailedSendCompletesWithItsErrorSetForTheCallback) {
+  const int port = zemtest::FreeLoopbackPorts(1).at(0);
+  Recorder recorder;
+  AsyncRequest r(port, "GET", "/");
+  EXPECT_FALSE(HttpSendRequestA(r.request, nullptr, 0, nullptr, 0));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_IO_PENDING), GetLastError());
+  ASSERT_TRUE(recorder.WaitForCompletion());
+  const Seen last = recorder.seen().back();
+  EXPECT_EQ(static_cast<DWORD>(INTERNET_STATUS_REQUEST_COMPLETE), last.status);
+  EXPECT_EQ(0u, last.result.dwResult);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), last.result.dwError);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), last.last_error)
+      << "the callback thread's last error is the error it is told of";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), recorder.code());
+  EXPECT_NE(std::string::npos, recorder.description().find(std::to_string(port))) << recorder.description();
+}
+
+TEST(Async, ClosingARequestInFlightEndsItsReportsWithHandleClosing) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("never").StallBeforeHeaders(10000));
+  Recorder recorder;
+  AsyncRequest r(server.port(), "GET", "/");
+  EXPECT_FALSE(HttpSendRequestA(r.request, nullptr, 0, nullptr, 0));
+  ASSERT_TRUE(server.WaitForRequests(1));
+  HINTERNET request = r.request.release();
+  ASSERT_TRUE(InternetCloseHandle(request));
+  const std::vector<Seen> seen = recorder.seen();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(static_cast<DWORD>(INTERNET_STATUS_HANDLE_CLOSING), seen.back().status);
+  EXPECT_EQ(request, seen.back().handle);
+  r.session.reset();  // waits for the library's threads to finish with the request
+  for (const Seen &s : recorder.seen()) {
+    EXPECT_NE(static_cast<DWORD>(INTERNET_STATUS_REQUEST_COMPLETE), s.status) << "a report after HANDLE_CLOSING";
+  }
+}
+
+TEST(Async, ASynchronousSessionReportsOnTheSendersThread) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("sync"));
+  Recorder recorder;
+  AsyncRequest r(server.port(), "GET", "/", 0);
+  ASSERT_TRUE(HttpSendRequestA(r.request, nullptr, 0, nullptr, 0));
+  const std::vector<DWORD> statuses = recorder.statuses();
+  EXPECT_LT(IndexOf(statuses, INTERNET_STATUS_RESPONSE_RECEIVED), statuses.size());
+  EXPECT_EQ(statuses.size(), IndexOf(statuses, INTERNET_STATUS_REQUEST_COMPLETE)) << "completion is for async sends";
+  for (const Seen &s : recorder.seen()) EXPECT_EQ(std::this_thread::get_id(), s.thread) << s.status;
+  EXPECT_EQ("sync", wintest::ReadBody(r.request));
+}
+
+}  // namespace
