@@ -1,0 +1,54 @@
+// Helpers for the owned fields of a task record. The record is byte-packed,
+// so its fields are only ever read and assigned as values: a helper takes the
+// old value and returns the new one instead of taking a field's address.
+#ifndef ZEM_UPLOAD_RECORD_FIELDS_H
+#define ZEM_UPLOAD_RECORD_FIELDS_H
+
+#include "ZemMem.h"
+#include "ZemSys.h"
+#include "ZemUpload.h"
+#include "client/usable_str.h"
+
+namespace zem::upload {
+
+using zem::IsUsableStr;
+using zem::UsableOrEmpty;
+
+// Frees an owned text or block; returns the null to store in its field.
+template <typename T>
+inline T *Released(T *pv) {
+  ZemMemFree(&pv);
+  return pv;
+}
+
+// Frees the old text and returns a fresh copy of pszText (null when memory ran
+// out).
+inline char *ReplacedText(char *pszOld, const char *pszText) {
+  ZemMemFree(&pszOld);
+  char *pszNew = nullptr;
+  SysStrAssign(&pszNew, pszText);
+  return pszNew;
+}
+
+// A text a caller hands in: usable (IsUsableStr) and readable to its end.
+inline bool IsValidText(const char *psz) {
+  return IsUsableStr(psz) && !IsBadStringPtrA(psz, static_cast<UINT_PTR>(-1));
+}
+
+// A handle or pointer as the number log lines print in hexadecimal.
+inline unsigned long long HandleBits(const void *h) {
+  return static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(h));
+}
+
+inline bool EqualsNoCase(const char *a, const char *b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    char ca = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
+    char cb = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 32) : *b;
+    if (ca != cb) return false;
+  }
+  return *a == *b;
+}
+
+}  // namespace zem::upload
+
+#endif  // ZEM_UPLOAD_RECORD_FIELDS_H
