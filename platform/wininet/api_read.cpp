@@ -54,3 +54,31 @@ BOOL WINAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfB
   if (error != 0) return Fail(error, detail);
   return Succeed();
 }
+
+BOOL WINAPI InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR) {
+  BeginCall();
+  if (!CheckWritable(lpBuffersOut, sizeof(DWORD), "lpBuffersOut")) return FALSE;
+  // A record laid out for 32-bit pointers would be read in the wrong places.
+  if (lpBuffersOut->dwStructSize != sizeof(INTERNET_BUFFERSA)) {
+    return Fail(ERROR_INVALID_PARAMETER,
+                "lpBuffersOut->dwStructSize is not " + std::to_string(sizeof(INTERNET_BUFFERSA)) + ".");
+  }
+  if (!CheckWritable(lpBuffersOut, sizeof(INTERNET_BUFFERSA), "lpBuffersOut") ||
+      !CheckWritable(lpBuffersOut->lpvBuffer, lpBuffersOut->dwBufferLength, "lpBuffersOut->lpvBuffer")) {
+    return FALSE;
+  }
+  auto transfer = SentTransfer(hFile);
+  if (!transfer) return FALSE;
+  const DWORD size = lpBuffersOut->dwBufferLength;
+  lpBuffersOut->dwBufferLength = 0;
+  if (size == 0) return Succeed();
+  DWORD read = 0;
+  std::string detail;
+  // IRF_NO_WAIT takes what has arrived; otherwise the buffer is filled as by
+  // InternetReadFile.
+  const DWORD error = transfer->Read(static_cast<char *>(lpBuffersOut->lpvBuffer), size, &read, &detail,
+                                     (dwFlags & IRF_NO_WAIT) == 0);
+  if (error != 0) return Fail(error, detail);
+  lpBuffersOut->dwBufferLength = read;
+  return Succeed();
+}

@@ -1,14 +1,11 @@
-// HTTP requests: opening one on a connection, its header list, and sending
-// it. A synchronous send returns once the final answer's head has arrived;
-// every HTTP status is a successful send.
+// HTTP requests: opening one on a connection, and its header list.
 #include <memory>
 #include <new>
 
 #include "arguments.h"
-#include "engine.h"
 #include "failure.h"
 #include "handles.h"
-#include "transfer.h"
+#include "status_reports.h"
 
 using namespace zem::wininet;
 
@@ -33,37 +30,6 @@ bool ReadAcceptTypes(LPCSTR *types, std::string *joined) {
     if (!joined->empty()) *joined += ", ";
     *joined += type;
   }
-}
-
-// What a sending needs from the request and its parents (lock held).
-SendSpec BuildSpec(const Request &request, std::shared_ptr<const std::string> body) {
-  const auto &connection = static_cast<const Connection &>(*request.parent);
-  const auto &session = static_cast<const Session &>(*connection.parent);
-  SendSpec spec;
-  spec.flags = request.flags | (connection.flags & INTERNET_FLAG_SECURE);
-  spec.secure = (spec.flags & INTERNET_FLAG_SECURE) != 0;
-  spec.host = connection.host;
-  spec.port = connection.port != 0 ? connection.port
-                                   : static_cast<INTERNET_PORT>(spec.secure ? INTERNET_DEFAULT_HTTPS_PORT
-                                                                            : INTERNET_DEFAULT_HTTP_PORT);
-  spec.object = request.object;
-  spec.method = request.verb;
-  spec.http10 = request.http10;
-  spec.headers = request.headers;
-  spec.userAgent = EffectiveText(&request, &HandleOptions::userAgent);
-  spec.body = std::move(body);
-  spec.user = EffectiveText(&request, &HandleOptions::userName);
-  spec.password = EffectiveText(&request, &HandleOptions::password);
-  spec.proxyUser = EffectiveText(&request, &HandleOptions::proxyUserName);
-  spec.proxyPassword = EffectiveText(&request, &HandleOptions::proxyPassword);
-  spec.proxies = session.rules;
-  spec.connectTimeout = EffectiveTimeout(&request, &HandleOptions::connectTimeout);
-  spec.sendTimeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
-  spec.receiveTimeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
-  spec.pool = session.pool;
-  spec.status = {request.handle, request.context, request.callback};
-  spec.async = (session.flags & INTERNET_FLAG_ASYNC) != 0;
-  return spec;
 }
 
 }  // namespace
@@ -126,56 +92,5 @@ BOOL WINAPI HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD
   if (!request) return Fail(error);
   error = request->headers.Apply(text, dwModifiers);
   if (error != 0) return Fail(error);
-  return Succeed();
-}
-
-BOOL WINAPI HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
-                             DWORD dwOptionalLength) {
-  BeginCall();
-  std::string extra;
-  if (!ReadSizedText(lpszHeaders, dwHeadersLength, "lpszHeaders", &extra, kMaxHeaderBlockLength) ||
-      !CheckReadable(lpOptional, dwOptionalLength, "lpOptional")) {
-    return FALSE;
-  }
-  std::shared_ptr<const std::string> body;
-  if (lpOptional != nullptr && dwOptionalLength > 0) {
-    // The caller may free its buffer once the call returns.
-    try {
-      body = std::make_shared<const std::string>(static_cast<const char *>(lpOptional), dwOptionalLength);
-    } catch (const std::bad_alloc &) {
-      return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
-  }
-  std::shared_ptr<Request> request;
-  std::shared_ptr<Transfer> previous, transfer;
-  {
-    std::lock_guard<std::mutex> lock(HandleLock());
-    DWORD error = 0;
-    request = FindHandleOf<Request>(hRequest, HandleKind::kRequest, &error);
-    if (!request) return Fail(error);
-    if (!extra.empty()) {
-      error = request->headers.Apply(extra, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
-      if (error != 0) return Fail(error);
-    }
-    transfer = std::make_shared<Transfer>(BuildSpec(*request, std::move(body)));
-    previous = std::move(request->transfer);
-  }
-  // Sending again starts afresh: what is left of the last answer goes.
-  if (previous) previous->Cancel();
-  std::string detail;
-  DWORD error = transfer->Prepare(&detail);
-  if (error != 0) return Fail(error, detail);
-  {
-    std::lock_guard<std::mutex> lock(HandleLock());
-    if (request->closed) return Fail(ERROR_INTERNET_OPERATION_CANCELLED);
-    request->transfer = transfer;
-  }
-  Engine::Instance().Start(transfer);
-  if (transfer->async()) {
-    // The status callback hears REQUEST_COMPLETE once the answer's head is in.
-    return Fail(ERROR_IO_PENDING);
-  }
-  error = transfer->WaitForResponse(&detail);
-  if (error != 0) return Fail(error, detail);
   return Succeed();
 }

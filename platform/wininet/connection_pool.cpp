@@ -11,8 +11,7 @@ ConnectionPool::ConnectionPool() {
   curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &ConnectionPool::Lock);
   curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &ConnectionPool::Unlock);
   curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-  for (curl_lock_data data : {CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS,
-                              CURL_LOCK_DATA_COOKIE}) {
+  for (curl_lock_data data : {CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS}) {
     curl_share_setopt(share_, CURLSHOPT_SHARE, data);
   }
 }

@@ -1,5 +1,5 @@
-// A session's pool of live connections (with their TLS sessions, resolved
-// names and cookies). Connections belong to the session, not to a connection
+// A session's pool of live connections (with their TLS sessions and
+// resolved names). Connections belong to the session, not to a connection
 // handle: a request reuses a kept-alive connection to the same server even
 // after the connection handle it came from was closed.
 #ifndef ZEM_WININET_CONNECTION_POOL_H

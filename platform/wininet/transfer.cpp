@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "cookie_jar.h"
 #include "engine.h"
 #include "error_map.h"
 #include "failure.h"
@@ -81,7 +82,9 @@ std::string Transfer::Url() const {
 }
 
 void Transfer::MaybeResume(std::unique_lock<std::mutex> &lock) {
-  if (!paused_ || resume_requested_ || cancelled_ || queue_.size() > BodyQueue::kResumeMark) return;
+  const bool receive = paused_ && queue_.size() <= BodyQueue::kResumeMark;
+  const bool send = upload_paused_ && (upload_queue_.size() > 0 || upload_ended_);
+  if (!(receive || send) || resume_requested_ || cancelled_) return;
   resume_requested_ = true;
   lock.unlock();
   engine_.Resume(shared_from_this());
@@ -105,21 +108,57 @@ DWORD Transfer::Available(DWORD *bytes, std::string *detail) {
   }
 }
 
-DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail) {
+DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait) {
   *read = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     *read += static_cast<DWORD>(queue_.Take(buffer + *read, size - *read));
     MaybeResume(lock);
-    if (*read == size) return 0;
+    if (*read == size || (!wait && *read > 0)) return 0;
     if (queue_.size() > 0) continue;
-    if (done_) {
+    if (done_ || !wait) {
+      if (!done_) return 0;
       if (*read > 0) return 0;
       *detail = error_detail_;
       return error_;
     }
     Wait(lock);
   }
+}
+
+DWORD Transfer::Write(const char *data, DWORD size, std::string *detail) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // In pieces, so that what is queued stays bounded however much is written.
+  constexpr DWORD kPiece = 64 * 1024;
+  DWORD written = 0;
+  while (written < size) {
+    if (upload_ended_) {
+      *detail = "The body was already ended with HttpEndRequestA.";
+      return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+    }
+    if (done_) {
+      // The server answered, or the transfer failed, before the body was complete.
+      *detail = error_detail_;
+      return error_;
+    }
+    const DWORD piece = std::min(kPiece, size - written);
+    if (!upload_queue_.HasRoomFor(piece)) {
+      Wait(lock);
+      continue;
+    }
+    upload_queue_.Push(data + written, piece);
+    written += piece;
+    MaybeResume(lock);
+  }
+  return 0;
+}
+
+DWORD Transfer::EndBody() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (upload_ended_) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+  upload_ended_ = true;
+  MaybeResume(lock);
+  return 0;
 }
 
 void Transfer::Cancel() {
@@ -156,7 +195,9 @@ void Transfer::Report(StatusReport report) {
 
 Transfer::Clock::time_point Transfer::Deadline() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (done_ || paused_ || phase_ == Phase::kConnecting) return Clock::time_point::max();
+  // Waiting for the caller (to read, or to write the next piece) is no
+  // fault of the server's.
+  if (done_ || paused_ || upload_paused_ || phase_ == Phase::kConnecting) return Clock::time_point::max();
   const DWORD limit = phase_ == Phase::kSending ? spec_.sendTimeout : spec_.receiveTimeout;
   if (IsUnlimitedTimeout(limit)) return Clock::time_point::max();
   return last_activity_ + std::chrono::milliseconds(limit);
@@ -165,8 +206,9 @@ Transfer::Clock::time_point Transfer::Deadline() const {
 bool Transfer::TakeResume() {
   std::lock_guard<std::mutex> lock(mutex_);
   resume_requested_ = false;
-  if (!paused_ || cancelled_) return false;
+  if ((!paused_ && !upload_paused_) || cancelled_) return false;
   paused_ = false;
+  upload_paused_ = false;
   last_activity_ = Clock::now();
   return true;
 }
@@ -222,6 +264,11 @@ void Transfer::EndOfHead() {
     proxy_head_ = block_;
     return;
   }
+  if (!(spec_.flags & INTERNET_FLAG_NO_COOKIES)) {
+    for (size_t i = 0; const HeaderField *cookie = block_.fields.Find("Set-Cookie", i); ++i) {
+      CookieJar::Instance().Store(cookie->value, target_name_, target_path_);
+    }
+  }
   const DWORD status = block_.status;
   Report(status >= 100 && status < 200 ? NumberReport(spec_.status, INTERNET_STATUS_INTERMEDIATE_RESPONSE, status)
                                        : NumberReport(spec_.status, INTERNET_STATUS_RESPONSE_RECEIVED, head_bytes_));
@@ -269,6 +316,32 @@ size_t Transfer::OnBody(char *data, size_t size, size_t count, void *self) {
 
 size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
   auto *transfer = static_cast<Transfer *>(self);
+  if (transfer->spec_.streamed) {
+    std::lock_guard<std::mutex> lock(transfer->mutex_);
+    if (transfer->cancelled_) return CURL_READFUNC_ABORT;
+    const size_t n = transfer->upload_queue_.Take(data, size * count);
+    if (n > 0) {
+      transfer->upload_offset_ += n;
+      transfer->last_activity_ = Clock::now();
+      if (transfer->waiters_ > 0) transfer->changed_.notify_all();
+      // With a known size libcurl asks for no more once it has it all.
+      if (transfer->body_size_ >= 0 && transfer->upload_offset_ >= static_cast<size_t>(transfer->body_size_)) {
+        transfer->phase_ = Phase::kWaiting;
+        transfer->Report(NumberReport(transfer->spec_.status, INTERNET_STATUS_REQUEST_SENT,
+                                      static_cast<DWORD>(transfer->upload_offset_)));
+      }
+      return n;
+    }
+    if (!transfer->upload_ended_) {
+      transfer->upload_paused_ = true;
+      return CURL_READFUNC_PAUSE;
+    }
+    transfer->phase_ = Phase::kWaiting;
+    transfer->last_activity_ = Clock::now();
+    transfer->Report(NumberReport(transfer->spec_.status, INTERNET_STATUS_REQUEST_SENT,
+                                  static_cast<DWORD>(transfer->upload_offset_)));
+    return 0;
+  }
   const std::string &body = *transfer->spec_.body;
   const size_t n = std::min(size * count, body.size() - transfer->upload_offset_);
   memcpy(data, body.data() + transfer->upload_offset_, n);
@@ -297,8 +370,9 @@ int Transfer::OnSeek(void *self, curl_off_t offset, int origin) {
 int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
   auto *transfer = static_cast<Transfer *>(self);
   std::lock_guard<std::mutex> lock(transfer->mutex_);
-  transfer->phase_ = transfer->has_body_ && transfer->upload_offset_ < transfer->spec_.body->size() ? Phase::kSending
-                                                                                                      : Phase::kWaiting;
+  const bool sending = transfer->has_body_ && (transfer->spec_.streamed || transfer->upload_offset_ <
+                                                                                 transfer->spec_.body->size());
+  transfer->phase_ = sending ? Phase::kSending : Phase::kWaiting;
   transfer->last_activity_ = Clock::now();
   transfer->receiving_reported_ = false;
   const StatusTarget &target = transfer->spec_.status;
@@ -325,10 +399,8 @@ curl_socket_t Transfer::OnOpenSocket(void *self, curlsocktype, struct curl_socka
   }
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   const StatusTarget &target = transfer->spec_.status;
-  std::string host = transfer->target_host_;
-  if (host.size() >= 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   transfer->peer_address_ = text;
-  transfer->Report(TextReport(target, INTERNET_STATUS_RESOLVING_NAME, host));
+  transfer->Report(TextReport(target, INTERNET_STATUS_RESOLVING_NAME, transfer->target_name_));
   transfer->Report(TextReport(target, INTERNET_STATUS_NAME_RESOLVED, text));
   transfer->Report(TextReport(target, INTERNET_STATUS_CONNECTING_TO_SERVER, text));
   return fd;

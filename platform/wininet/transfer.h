@@ -41,7 +41,9 @@ struct SendSpec {
   bool http10 = false;
   HeaderList headers;              // the request's own list
   std::string userAgent;           // "" sends none
-  std::shared_ptr<const std::string> body;
+  std::shared_ptr<const std::string> body;  // a body given whole
+  bool streamed = false;           // a body written piece by piece (HttpSendRequestExA)
+  long long streamedSize = -1;     // its announced size; -1 when unknown (sent chunked)
   std::string user, password;      // server credentials
   std::string proxyUser, proxyPassword;
   ProxyRules proxies;
@@ -80,9 +82,14 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // queued and the body is not complete. 0 at the end of the body.
   DWORD Available(DWORD *bytes, std::string *detail);
   // Fills the buffer, waiting for bytes as needed, until it is full or the
-  // body ends. Bytes read before a failure are returned first; the failure
-  // comes with the next read.
-  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail);
+  // body ends (without waiting: takes what is queued). Bytes read before a
+  // failure are returned first; the failure comes with the next read.
+  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait = true);
+  // A streamed body: Write queues a piece (waiting while the queue is full),
+  // EndBody says no more follows.
+  bool streamed() const { return spec_.streamed; }
+  DWORD Write(const char *data, DWORD size, std::string *detail);
+  DWORD EndBody();
   // The handle was closed: waiting callers get ERROR_INTERNET_OPERATION_CANCELLED
   // and the engine drops the transfer.
   void Cancel();
@@ -139,9 +146,12 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   std::string request_target_;     // set only for the target "*"
   std::string method_;
   bool has_body_ = false;
+  long long body_size_ = -1;       // -1: a streamed body of unknown size
   bool method_changed_ = false;
   size_t upload_offset_ = 0;
   std::string target_host_;        // as in the URL (IPv6 in brackets)
+  std::string target_name_;        // the same without brackets
+  std::string target_path_;
   INTERNET_PORT target_port_ = 0;
   bool target_secure_ = false;
   bool same_origin_ = true;        // credentials go only to the server asked
@@ -173,6 +183,9 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   std::string url_text_;
   BodyQueue queue_;
   bool paused_ = false;
+  BodyQueue upload_queue_;         // a streamed body's pieces not yet taken by libcurl
+  bool upload_ended_ = false;
+  bool upload_paused_ = false;     // libcurl waits for the next piece
   bool resume_requested_ = false;
   bool done_ = false;
   bool cancelled_ = false;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "cookie_jar.h"
 #include "curl_text.h"
 #include "engine.h"
 #include "failure.h"
@@ -17,11 +18,6 @@ namespace {
 // URL's delimiters stay, so escapes the caller already made survive.
 std::string EscapeRequestTarget(std::string_view text) { return Escape(text, EscapeSet::kUnsafe); }
 
-std::string WithoutBrackets(const std::string &host) {
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
-  return host;
-}
-
 }  // namespace
 
 DWORD Transfer::Prepare(std::string *detail) {
@@ -33,7 +29,13 @@ DWORD Transfer::Prepare(std::string *detail) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   method_ = spec_.method;
-  has_body_ = spec_.body && !spec_.body->empty();
+  if (spec_.streamed) {
+    body_size_ = spec_.streamedSize;
+    has_body_ = body_size_ != 0;
+  } else {
+    body_size_ = spec_.body ? static_cast<long long>(spec_.body->size()) : 0;
+    has_body_ = body_size_ > 0;
+  }
   const DWORD error = SetFirstTarget(detail);
   return error != 0 ? error : ConfigureEasy(detail);
 }
@@ -69,6 +71,9 @@ void Transfer::ReadTarget() {
   target_secure_ = CurlUrlPart(url_, CURLUPART_SCHEME) == "https";
   target_host_ = CurlUrlPart(url_, CURLUPART_HOST);
   target_port_ = static_cast<INTERNET_PORT>(std::atoi(CurlUrlPart(url_, CURLUPART_PORT, CURLU_DEFAULT_PORT).c_str()));
+  target_name_ = target_host_;
+  if (target_name_.size() >= 2 && target_name_.front() == '[') target_name_ = target_name_.substr(1, target_name_.size() - 2);
+  target_path_ = CurlUrlPart(url_, CURLUPART_PATH);
   url_text_ = CurlUrlPart(url_, CURLUPART_URL);
 }
 
@@ -99,15 +104,20 @@ DWORD Transfer::FollowLocation(std::string *detail) {
     has_body_ = false;
     method_changed_ = true;
   }
+  if (has_body_ && spec_.streamed) {
+    *detail = std::string(MessageText(ERROR_HTTP_REDIRECT_FAILED)) + " (a body written piece by piece cannot be sent again to \"" + redirect_to_ + "\")";
+    return ERROR_HTTP_REDIRECT_FAILED;
+  }
   request_target_.clear();
   upload_offset_ = 0;
   return 0;
 }
 
 std::vector<HeaderField> Transfer::BuildWireHeaders() const {
-  const std::string length = has_body_ ? std::to_string(spec_.body->size()) : "0";
+  const std::string length = has_body_ ? std::to_string(body_size_) : "0";
+  const bool known_length = !has_body_ || body_size_ >= 0;
   std::vector<HeaderField> wire;
-  bool host = false, content_length = false, agent = false;
+  bool host = false, content_length = false, agent = false, cookie = false;
   for (const HeaderField &field : spec_.headers.fields()) {
     // The caller's Host and Content-Length replace the layer's own, once: a
     // second one would make the request ambiguous, and the length is always
@@ -116,12 +126,15 @@ std::vector<HeaderField> Transfer::BuildWireHeaders() const {
       if (host || !same_origin_) continue;
       host = true;
     } else if (EqualsNoCase(field.name, "Content-Length")) {
-      if (content_length || method_changed_) continue;
+      // A body of unknown size goes chunked, without a length.
+      if (content_length || method_changed_ || !known_length) continue;
       content_length = true;
       wire.push_back({field.name, length});
       continue;
     } else if (EqualsNoCase(field.name, "User-Agent")) {
       agent = true;
+    } else if (EqualsNoCase(field.name, "Cookie")) {
+      cookie = true;
     }
     wire.push_back(field);
   }
@@ -130,7 +143,12 @@ std::vector<HeaderField> Transfer::BuildWireHeaders() const {
     wire.insert(wire.begin(), {"Host", default_port ? target_host_ : target_host_ + ":" + std::to_string(target_port_)});
   }
   if (!agent && !spec_.userAgent.empty()) wire.push_back({"User-Agent", spec_.userAgent});
-  if (!content_length && (has_body_ || method_ == "POST" || method_ == "PUT")) {
+  if (!cookie && !(spec_.flags & INTERNET_FLAG_NO_COOKIES)) {
+    std::string cookies =
+        CookieJar::Instance().HeaderFor(target_name_, target_path_, target_secure_, true);
+    if (!cookies.empty()) wire.push_back({"Cookie", std::move(cookies)});
+  }
+  if (!content_length && known_length && (has_body_ || method_ == "POST" || method_ == "PUT")) {
     wire.push_back({"Content-Length", length});
   }
   return wire;
@@ -185,11 +203,13 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   } else if (has_body_) {
     curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(spec_.body->size()));
+    curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body_size_));
     curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Transfer::OnUpload);
     curl_easy_setopt(easy, CURLOPT_READDATA, this);
-    curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
-    curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+    if (!spec_.streamed) {
+      curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
+      curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+    }
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
   } else {
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
@@ -197,7 +217,7 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
   }
 
   // An empty proxy also keeps libcurl from reading proxies of its own.
-  proxy_url_ = spec_.proxies.ProxyFor(target_secure_ ? "https" : "http", WithoutBrackets(target_host_), target_port_);
+  proxy_url_ = spec_.proxies.ProxyFor(target_secure_ ? "https" : "http", target_name_, target_port_);
   curl_easy_setopt(easy, CURLOPT_PROXY, proxy_url_.c_str());
   proxy_auth_ = !proxy_url_.empty() && (!spec_.proxyUser.empty() || !spec_.proxyPassword.empty());
   if (proxy_auth_) {
@@ -231,9 +251,6 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
       curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     }
   }
-  // The session's cookie store, shared through the pool, serves the requests
-  // that switch libcurl's cookie engine on.
-  if (!(spec_.flags & INTERNET_FLAG_NO_COOKIES)) curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
 
   std::vector<HeaderField> wire = BuildWireHeaders();
   std::vector<std::string> lines;
