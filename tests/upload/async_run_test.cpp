@@ -1,0 +1,241 @@
+// Asynchronous runs: the upload window, its message loop and the status
+// callback on the internet library's thread, against servers on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "ZemSys.h"
+#include "loopback_servers.h"
+#include "upload_test_util.h"
+
+namespace {
+
+using uploadtest::Notice;
+using uploadtest::NoticeLog;
+using uploadtest::Task;
+using zemtest::Reply;
+
+constexpr INT_PTR kSecond = 0xA5;
+constexpr DWORD kRunTimeoutMs = 45000;
+
+// Status lines without times and handle values.
+std::vector<std::string> Lines(int nDocument) {
+  std::vector<std::string> lines = uploadtest::StatusLinesWithoutTime(nDocument);
+  const std::regex handle("^-- HANDLE_CREATED \\([0-9a-f]+\\)$");
+  for (std::string &line : lines) line = std::regex_replace(line, handle, "-- HANDLE_CREATED (<handle>)");
+  return lines;
+}
+
+bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Runs the task as a caller does and tells how long the run took.
+DWORD TimedRun(const Task &task) {
+  const DWORD dwStart = GetTickCount();
+  EXPECT_EQ(1, ScraRunCompany(task.doc));
+  return GetTickCount() - dwStart;
+}
+
+TEST(AsyncRun, PostsTheRecordAndEndsAsSoonAsTheAnswerIsIn) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/inquiry", Reply::Ok("answer=yes"));
+  NoticeLog notices;
+  Task task(21);
+  ASSERT_TRUE(task.created);
+  notices.Attach(task.doc, kSecond);
+  task.AimAt(server.port());
+  ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+
+  // Not a measure of speed: a completed run must not sit out its time-out.
+  EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "the completed run waited for its time-out";
+
+  const auto got = server.Received();
+  ASSERT_EQ(1u, got.size());
+  EXPECT_EQ("POST", got[0].method);
+  EXPECT_EQ("/inquiry", got[0].target);
+  EXPECT_EQ("127.0.0.1", got[0].Header("Host"));
+  EXPECT_EQ("14", got[0].Header("Content-length"));
+  EXPECT_EQ("no-cache", got[0].Header("Cache-control"));
+  EXPECT_EQ("name=Ann&id=42", got[0].body);
+  EXPECT_EQ("answer=yes", task.Answer());
+  const REQUEST_CONTEXT *ctx = task.ctx();
+  EXPECT_EQ(SC_OUTCOME_SUCCESS, ctx->dwResultFlags);
+  EXPECT_EQ(nullptr, ctx->hRequest) << "the upload window closes and clears the handles";
+  EXPECT_EQ(nullptr, ctx->hInternet);
+  EXPECT_NE(nullptr, ctx->hIcon) << "the class icon comes from the library's resources";
+
+  const std::vector<std::string> expected = {
+      "-- Asychronous Flag: 1.",
+      "<time> Create Records",
+      "-- Processing",
+      "-- Processing",
+      "<time> Internet Open",
+      "-- Started",
+      "-- InternetAccessType  [Preconfig]",
+      "-- Internet szAccess   [ ] ",
+      "-- Internet Cfg. modes [] ",
+      "-- Internet Proxy Svrs [] ",
+      "-- Internet ProxyBypass[] ",
+      "-- Internet Pxy AuthUsr[] ",
+      "-- Internet Pxy AuthPsw[] ",
+      "-- Internet User Name  [] ",
+      "-- Internet User Pswd  [] ",
+      "-- Internet User Agent [] ",
+      "-- Opening Internet using Direct Access",
+      "-- Success",
+      "<time> Internet Connect",
+      "-- Started",
+      "-- HANDLE_CREATED (<handle>)",
+      "-- GetHttpHandhreader called from inet thread",
+      "-- GetHttpHandleThreader()",
+      "-- Success",
+      "<time> Internet Open Request",
+      "-- Started",
+      "-- HANDLE_CREATED (<handle>)",
+      "-- Success",
+      "-- SendInquiryRecord() - Started",
+      "-- HttpAddRequestHeaders(HOST: 127.0.0.1)",
+      "-- HttpAddRequestHeaders(Content-Type: application/x-www-form-urlencoded)",
+      "-- HttpAddRequestHeaders(Content-length: 14)",
+      "-- HttpAddRequestHeaders(Cache-control: no-cache)",
+      "-- SendInquiryRecord() - Done",
+      "-- RESOLVING_NAME (10)",
+      "-- NAME_RESOLVED (10)",
+      "-- CONNECTING_TO_SERVER (127.0.0.1)",
+      "-- CONNECTED_TO_SERVER (127.0.0.1)",
+      "-- Success",
+      "-- SENDING_REQUEST (0)",
+      "-- REQUEST_SENT (4)",
+      "-- RECEIVING_RESPONSE (0)",
+      "-- Success",
+      "<time> Receiving Header",
+      "-- Started",
+      "-- RESPONSE_RECEIVED (4) ",
+      "-- REQUEST_COMPLETE, LENGTH=16",
+      "-- GetHttpDataThreader() - Started",
+      "-- HTTP_QUERY_CONTENT_LENGTH = 10 ",
+      "-- HTTP_STATUS_CODE RECEIVED (200) ",
+      "<time> Receiving Data",
+      "-- Started",
+      "-- Header Retrieved",
+      "-- Processing",
+      "-- Dump(/inquiry)",
+      "-- DataDump() Started ",
+      "-- Downloaded 10 of 10",
+      "<time> Closing",
+      "-- Success",
+      "-- GetInquiryResult(), succeeded",
+      "-- GetHttpDataThreader() - Done",
+      "-- Posted close message",
+      "-- HANDLE_CLOSING (8)",
+      "-- HANDLE_CLOSING (8)",
+  };
+  EXPECT_EQ(uploadtest::Joined(expected),
+            uploadtest::Joined(uploadtest::LinesFrom(Lines(task.doc), "-- Asychronous Flag: 1.")));
+
+  ASSERT_EQ(1, ScraCloseTask(task.doc));
+  const std::vector<Notice> expectedNotices = {{NOTIFY_PROGRESS, kSecond, 2},
+                                               {NOTIFY_PROGRESS, kSecond, 8},
+                                               {NOTIFY_PROGRESS, kSecond, 8},
+                                               {NOTIFY_COMPLETE, kSecond, 0},
+                                               {NOTIFY_RELEASED, kSecond, 0}};
+  EXPECT_EQ(expectedNotices, notices.Notices()) << uploadtest::Describe(notices.Notices());
+}
+
+TEST(AsyncRun, FailuresEndTheRunAtOnce) {
+  {
+    // The server's port is closed: the request completes with an error.
+    const int closed_port = zemtest::ScriptedServer().port();
+    NoticeLog notices;
+    Task task(22);
+    ASSERT_TRUE(task.created);
+    notices.Attach(task.doc, kSecond);
+    task.AimAt(closed_port);
+    ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+    EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "a failed request waited for the time-out";
+    const auto lines = Lines(task.doc);
+    EXPECT_TRUE(HasLine(lines, "-- Request complete returned error# 12029")) << uploadtest::Joined(lines);
+    EXPECT_FALSE(HasLine(lines, "-- GetHttpDataThreader() - Started"));
+    EXPECT_EQ(nullptr, task.response);
+    const auto got = notices.Notices();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ((Notice{NOTIFY_ERROR, kSecond, ERROR_INTERNET_CANNOT_CONNECT}), got.back()) << uploadtest::Describe(got);
+  }
+  {
+    // No session: the window closes right after its creation.
+    NoticeLog notices;
+    Task task(23);
+    ASSERT_TRUE(task.created);
+    notices.Attach(task.doc, kSecond);
+    task.AimAt(1);
+    ScSetConnStrings(task.doc, SC_STR_ACCESS_CHAR, "3");
+    ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, "proxy:notaport");
+    ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+    EXPECT_LT(TimedRun(task), kRunTimeoutMs);
+    EXPECT_EQ(SC_OUTCOME_OPEN_FAILED, task.ctx()->dwResultFlags);
+    const std::string error = std::string("-- ") + SysErrorText(ERROR_INVALID_PARAMETER, 1);
+    const std::vector<std::string> tail = {"-- Opening Internet using Proxy", "-- Failed", error,
+                                           "-- Error, no internet connection.", "-- Failed", "-- Failed"};
+    auto lines = uploadtest::LinesFrom(Lines(task.doc), tail[0]);
+    // The internet library's description of the failure may come second.
+    if (lines.size() > 1 && lines[1] != "-- Failed") lines.erase(lines.begin() + 1);
+    EXPECT_EQ(uploadtest::Joined(tail), uploadtest::Joined(lines));
+    const std::vector<Notice> expected = {{NOTIFY_ERROR, kSecond, ERROR_INVALID_PARAMETER},
+                                          {NOTIFY_ERROR, kSecond, ERROR_INVALID_PARAMETER}};
+    EXPECT_EQ(expected, notices.Notices()) << uploadtest::Describe(notices.Notices());
+  }
+}
+
+TEST(AsyncRun, CancelCommandOfTheCallerEndsTheRun) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("never sent").StallBeforeHeaders(60000));
+  Task task(24);
+  ASSERT_TRUE(task.created);
+  task.AimAt(server.port());
+  ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+  // The Cancel of the caller's progress dialog, waiting in the thread's queue.
+  const HWND hDialog = CreateDialogParamA(GetModuleHandleA("ZEMHTTP.DLL"), MAKEINTRESOURCEA(101), nullptr,
+                                          [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  ASSERT_NE(nullptr, hDialog);
+  ASSERT_TRUE(PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0));
+  EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "the Cancel was not taken";
+  EXPECT_EQ(0u, server.RequestCount()) << "the request was sent in spite of the Cancel";
+  EXPECT_EQ(nullptr, task.ctx()->hInternet);
+  EXPECT_EQ(1, task.ctx()->bClosed);
+  DestroyWindow(hDialog);
+}
+
+// The only test that waits for the run's time-out (45 s; it cannot be made
+// shorter). The server accepts the connection and never answers the TLS
+// handshake of the task's default flags, so the request neither completes
+// nor fails before the time-out, and no message arrives meanwhile.
+TEST(AsyncRun, RunThatNeverCompletesIsClosedByItsTimeOut) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("never sent").StallBeforeHeaders(300000));
+  NoticeLog notices;
+  Task task(25);
+  ASSERT_TRUE(task.created);
+  notices.Attach(task.doc, kSecond);
+  ScSetConnStrings(task.doc, SC_STR_HOST_NAME, "127.0.0.1");
+  ScSetConnStrings(task.doc, SC_STR_APP_NAME, "/inquiry");
+  ScSetConnDWord(task.doc, SC_DW_PORT, static_cast<DWORD>(server.port()));
+  ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+  EXPECT_GE(TimedRun(task), kRunTimeoutMs) << "the run ended before its time-out";
+  const auto lines = Lines(task.doc);
+  EXPECT_FALSE(HasLine(lines, "-- REQUEST_COMPLETE, LENGTH=16")) << uploadtest::Joined(lines);
+  EXPECT_EQ(0, std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
+              return line.rfind("-- Request complete returned error#", 0) == 0;
+            })) << "the run was ended by the request's failure, not by its time-out";
+  EXPECT_TRUE(HasLine(lines, "-- HANDLE_CLOSING (8)")) << "the time-out's close closes the handles";
+  EXPECT_EQ(nullptr, task.response);
+  EXPECT_EQ(1, task.ctx()->bClosed);
+  EXPECT_EQ(0u, task.ctx()->dwResultFlags);
+}
+
+}  // namespace
