@@ -69,7 +69,7 @@ TEST(SyncRun, PostsTheRecordAndHandsBackTheAnswer) {
   EXPECT_EQ("Closing", ControlText(hDialog, 404));
   EXPECT_EQ("-- Started", ControlText(hDialog, 505));
 
-  const std::vector<std::string> expected = {
+  const std::vector<std::string> expected = uploadtest::Concat({{
       "-- Success",
       "<time> Create Records",
       "-- Success",
@@ -78,19 +78,7 @@ TEST(SyncRun, PostsTheRecordAndHandsBackTheAnswer) {
       "-- Upload Server port set to " + std::to_string(server.port()) + ".",
       "-- Upload Server HTTP Flags set to 71315456.",
       "-- Header Added: X-PASSWORD: secret",
-      "<time> Internet Open",
-      "-- Started",
-      "-- InternetAccessType  [Preconfig]",
-      "-- Internet szAccess   [ ] ",
-      "-- Internet Cfg. modes [] ",
-      "-- Internet Proxy Svrs [] ",
-      "-- Internet ProxyBypass[] ",
-      "-- Internet Pxy AuthUsr[] ",
-      "-- Internet Pxy AuthPsw[] ",
-      "-- Internet User Name  [] ",
-      "-- Internet User Pswd  [] ",
-      "-- Internet User Agent [] ",
-      "-- Opening Internet using Direct Access",
+  }, uploadtest::DirectOpenLines(), {
       "<time> Internet Connect",
       "-- Started",
       "<time> Sending Request",
@@ -129,7 +117,7 @@ TEST(SyncRun, PostsTheRecordAndHandsBackTheAnswer) {
       "-- Closing down Http Request handle.",
       "-- Closing down Internet Connection handle.",
       "-- Closing down Internet application handle.",
-  };
+  }});
   EXPECT_EQ(uploadtest::Joined(expected), uploadtest::Joined(StatusLinesWithoutTime(task.doc)));
 
   ASSERT_EQ(1, ScraCloseTask(task.doc));

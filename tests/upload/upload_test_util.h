@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -78,6 +79,24 @@ inline std::vector<std::string> LinesFrom(const std::vector<std::string> &lines,
     if (lines[i] == first) return std::vector<std::string>(lines.begin() + static_cast<long>(i), lines.end());
   }
   return {};
+}
+
+// The lines of opening a session for a task without proxy settings: the
+// connection parameters, then the direct open.
+inline std::vector<std::string> DirectOpenLines() {
+  return {"<time> Internet Open",         "-- Started",
+          "-- InternetAccessType  [Preconfig]", "-- Internet szAccess   [ ] ",
+          "-- Internet Cfg. modes [] ",   "-- Internet Proxy Svrs [] ",
+          "-- Internet ProxyBypass[] ",   "-- Internet Pxy AuthUsr[] ",
+          "-- Internet Pxy AuthPsw[] ",   "-- Internet User Name  [] ",
+          "-- Internet User Pswd  [] ",   "-- Internet User Agent [] ",
+          "-- Opening Internet using Direct Access"};
+}
+
+inline std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
 }
 
 inline std::string Joined(const std::vector<std::string> &lines) {
