@@ -55,7 +55,7 @@ int FreeHeaderSlot(const REQUEST_CONTEXT *ctx) {
 
 int WINAPI ScSetConnStrings(int nDocument, int nSelector, LPCSTR pszText) {
   if (!IsValidText(pszText)) {
-    if (pszText != nullptr && IsUsableStr(pszText)) SetLastError(ERROR_NOACCESS);
+    if (IsTextAddress(pszText) && IsBadStringPtrA(pszText, static_cast<UINT_PTR>(-1))) SetLastError(ERROR_NOACCESS);
     return 0;
   }
   REQUEST_CONTEXT *ctx = FindRecord(nDocument);

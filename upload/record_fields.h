@@ -30,9 +30,13 @@ inline char *ReplacedText(char *pszOld, const char *pszText) {
   return pszNew;
 }
 
-// A text a caller hands in: usable (IsUsableStr) and readable to its end.
+// An address a caller hands in as text: not null and not a resource number.
+inline bool IsTextAddress(const char *psz) { return psz != nullptr && reinterpret_cast<ULONG_PTR>(psz) >= 0x10000; }
+
+// A text a caller hands in: usable (IsUsableStr), its readability probed
+// before its first character is looked at.
 inline bool IsValidText(const char *psz) {
-  return IsUsableStr(psz) && !IsBadStringPtrA(psz, static_cast<UINT_PTR>(-1));
+  return IsTextAddress(psz) && !IsBadStringPtrA(psz, static_cast<UINT_PTR>(-1)) && IsUsableStr(psz);
 }
 
 // A handle or pointer as the number log lines print in hexadecimal.

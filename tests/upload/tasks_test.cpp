@@ -196,6 +196,26 @@ TEST(Tasks, ReleaseReportsTheOutcomeAndFreesThePublishedAnswer) {
   EXPECT_EQ(nullptr, ScQueryRqCtxPtr(task.doc));
 }
 
+TEST(Tasks, PointersThatCannotBeUsedAreRefusedNotFollowed) {
+  void **const unmapped = reinterpret_cast<void **>(0x10);
+  ASSERT_EQ(1, ScraAddNewDoc(unmapped, unmapped, 4, 0, 41, 0));
+  const REQUEST_CONTEXT *ctx = ScQueryRqCtxPtr(41);
+  EXPECT_EQ(0, std::memcmp("\0\0\0\0", ctx->pvRequestData, 4)) << "unreadable data counts as none";
+  EXPECT_EQ(nullptr, ctx->ppResponse) << "an answer address that cannot be written is not kept";
+  char szLine[SC_MSG_LINE_MAX + 1];
+  EXPECT_EQ(0, ScraGetMsgStr(reinterpret_cast<char *>(0x10), 0, 41));
+  EXPECT_EQ(1, ScraGetMsgStr(szLine, 0, 41));
+  EXPECT_EQ(0, ScSetConnStrings(41, SC_STR_APP_NAME, reinterpret_cast<const char *>(0x7FFF00000000)))
+      << "a text that cannot be read";
+  EXPECT_EQ(nullptr, ctx->pszAppName);
+  ScraCloseTask(41);
+
+  void *pvUnreadable = reinterpret_cast<void *>(0x7FFF00000000);
+  ASSERT_EQ(1, ScraAddNewDoc(&pvUnreadable, nullptr, 4, 0, 42, 0));
+  EXPECT_EQ(0, std::memcmp("\0\0\0\0", ScQueryRqCtxPtr(42)->pvRequestData, 4));
+  ScraCloseTask(42);
+}
+
 TEST(Tasks, ScOpenInternetOpensNothing) {
   DWORD dwError = 99;
   EXPECT_EQ(nullptr, ScOpenInternet(nullptr, &dwError));
