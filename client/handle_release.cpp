@@ -2,7 +2,9 @@
 #include "ZemHttp.h"
 
 int CZemHttp::CloseInternetHandle(void **phInternet) {
-  if (phInternet == nullptr) return 0;
+  // The slot address comes from a caller too: one that cannot be read holds
+  // no handle to close.
+  if (phInternet == nullptr || IsBadReadPtr(phInternet, sizeof *phInternet)) return 0;
   // Without a bound library there is nothing to close through; the caller
   // clears the slot all the same.
   if (m_WinInet_InternetCloseHandle == nullptr) return 0;

@@ -12,21 +12,39 @@ namespace {
 
 constexpr DWORD kHeaderTextMin = 5;  // header texts this short are never searched
 
+// The bytes a copy of cchText characters and its end writes into a buffer
+// of cchBuffer characters: only those must be writable, whatever size the
+// caller claims.
+UINT_PTR WrittenBytes(size_t cchText, unsigned int cchBuffer) {
+  return static_cast<UINT_PTR>(cchText + 1 < cchBuffer ? cchText + 1 : cchBuffer);
+}
+
 // Copies a text into the caller's buffer of cchBuffer characters, the NUL
 // counted, so that sizeof(buffer) is always a safe size; 0 writes nothing.
-void CopyText(char *pszBuffer, unsigned int cchBuffer, const char *pszText) {
+// A buffer that cannot take the copy is refused with 998 under the verb's
+// own text.
+void CopyText(CZemHttp &http, char *pszBuffer, unsigned int cchBuffer, const char *pszText, const char *pszFailText) {
   if (cchBuffer == 0) return;
+  if (IsBadWritePtr(pszBuffer, WrittenBytes(std::strlen(pszText), cchBuffer))) {
+    http.SetError(ERROR_NOACCESS, pszFailText, ERROR_INVALID_PARAMETER);
+    return;
+  }
   SysStrCopyN(pszBuffer, pszText, static_cast<int>(cchBuffer > 0x7FFFFFFFu ? 0x7FFFFFFE : cchBuffer - 1));
 }
 
 // HEAD and TRACE hand back the whole response header text.
 void CopyHeaders(CZemHttp &http, char *pszBuffer, unsigned int cchBuffer, const char *pszFailText) {
-  if (pszBuffer == nullptr || http.pvResponseHeaders == nullptr) return;
-  if (IsBadWritePtr(pszBuffer, cchBuffer)) {
-    http.SetError(ERROR_NOACCESS, pszFailText, ERROR_INVALID_PARAMETER);
-    return;
+  if (pszBuffer != nullptr && http.pvResponseHeaders != nullptr) {
+    CopyText(http, pszBuffer, cchBuffer, http.pvResponseHeaders, pszFailText);
   }
-  CopyText(pszBuffer, cchBuffer, http.pvResponseHeaders);
+}
+
+// The "Allow:" line of a header text, up to (not including) the first
+// character outside 0x20..0x7F.
+size_t AllowLineLength(const char *pszAllow) {
+  size_t n = 0;
+  while (static_cast<unsigned char>(pszAllow[n]) >= 0x20 && static_cast<unsigned char>(pszAllow[n]) <= 0x7F) ++n;
+  return n;
 }
 
 }  // namespace
@@ -48,20 +66,19 @@ int CZemHttp::GetOptions(const char *pszUrl, char *pszBuffer, unsigned int cchBu
     if (!zem::IsUsableStr(pszBody) && zem::IsUsableStr(pvResponseHeaders) && cbResponseHeaders > kHeaderTextMin) {
       pszAllow = SysStrStr(pvResponseHeaders, "Allow:");
     }
-    if ((zem::IsUsableStr(pszBody) || pszAllow != nullptr) && IsBadWritePtr(pszBuffer, cchBuffer)) {
-      SetAccessError("CZemHttp::GetOptions() - buffer not writable, error# %d");
-    } else if (zem::IsUsableStr(pszBody)) {
-      CopyText(pszBuffer, cchBuffer, pszBody);
+    static const char kFailText[] = "CZemHttp::GetOptions() - buffer not writable, error# %d";
+    if (zem::IsUsableStr(pszBody)) {
+      CopyText(*this, pszBuffer, cchBuffer, pszBody, kFailText);
     } else if (pszAllow != nullptr) {
-      // The whole "Allow:" line, name included, up to its line end; a line
-      // that fills the buffer is left without a terminator.
-      for (unsigned int n = 0; n < cchBuffer; ++n) {
-        const unsigned char ch = static_cast<unsigned char>(pszAllow[n]);
-        if (ch < 0x20 || ch > 0x7F) {
-          pszBuffer[n] = '\0';
-          break;
-        }
-        pszBuffer[n] = static_cast<char>(ch);
+      // The whole "Allow:" line, name included, its line end replaced by a
+      // NUL; a line that fills the buffer is left without a terminator.
+      const size_t cchLine = AllowLineLength(pszAllow);
+      if (IsBadWritePtr(pszBuffer, WrittenBytes(cchLine, cchBuffer))) {
+        SetAccessError(kFailText);
+      } else {
+        const size_t cchCopy = cchLine < cchBuffer ? cchLine : cchBuffer;
+        std::memcpy(pszBuffer, pszAllow, cchCopy);
+        if (cchCopy < cchBuffer) pszBuffer[cchCopy] = '\0';
       }
     }
   }

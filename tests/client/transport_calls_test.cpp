@@ -105,6 +105,7 @@ TEST_F(Execution, ReleaseByMaskClosesChildFirstAndOnlyWhatTheMaskNames) {
   EXPECT_EQ(LogLines(http)[LogLines(http).size() - 4], "CZemHttp::CloseInternetHandles( 7 )") << "0 means 7";
   EXPECT_EQ(http.CloseInternetHandles(1), 0) << "nothing held, nothing released";
   EXPECT_EQ(http.CloseInternetHandle(nullptr), 0);
+  EXPECT_EQ(http.CloseInternetHandle(reinterpret_cast<void **>(zemtest::UnreadableAddress())), 0);
 }
 
 TEST_F(Execution, ConnectionCarriesCredentialsTimeOutAndProxyCredentials) {

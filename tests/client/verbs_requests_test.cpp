@@ -169,6 +169,8 @@ TEST_F(Verbs, InformationalVerbsCopyTheirPieceOfTheAnswer) {
   EXPECT_EQ(http.Trace(nullptr, szBuffer, 9), static_cast<int>(http.cbResponseHeaders));
   EXPECT_EQ(Last(), "TRACE /h");
   EXPECT_EQ(std::string(szBuffer, 10), std::string("HTTP/1.1\0#", 10)) << "8 characters and the terminator";
+  EXPECT_EQ(http.GetHead(nullptr, zemtest::UnreadableAddress(), 10), nLength) << "the length, not a fault";
+  EXPECT_EQ(http.dwLastOSError, static_cast<DWORD>(ERROR_NOACCESS));
 }
 
 }  // namespace
