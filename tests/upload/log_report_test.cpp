@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <regex>
 #include <string>
 
 #include "loopback_servers.h"
@@ -99,26 +98,28 @@ TEST(LogReport, DateAndTimeLinesAndEmptySections) {
   Task task(32, "x");
   ASSERT_TRUE(task.created);
   zemtest::TempDir dir;
-  const std::string date_re = "[0-9]{2}/[0-9]{2}/[0-9]{2}";
-  const std::string time_re = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
+  // Digits of the date and time are compared as "9".
+  const std::string title = std::string(22, ' ') + "ZEM Data Services" + std::string(21, ' ') + "\r\n\r\n";
   struct Case {
     DWORD flags;
-    std::string pattern;
+    std::string shape;
   };
   const Case cases[] = {
-      {SC_LOG_TITLE | SC_LOG_DATE, " {22}ZEM Data Services {21}\r\n\r\n {51}" + date_re + " \r\n\r\n"},
-      {SC_LOG_TITLE | SC_LOG_DATE | SC_LOG_TIME,
-       " {22}ZEM Data Services {21}\r\n\r\n" + date_re + " {44}" + time_re + "\r\n\r\n"},
-      {SC_LOG_TIME, " {52}" + time_re + "\r\n\r\n"},
+      {SC_LOG_TITLE | SC_LOG_DATE, title + std::string(51, ' ') + "99/99/99 \r\n\r\n"},
+      {SC_LOG_TITLE | SC_LOG_DATE | SC_LOG_TIME, title + "99/99/99" + std::string(44, ' ') + "99:99:99\r\n\r\n"},
+      {SC_LOG_TIME, std::string(52, ' ') + "99:99:99\r\n\r\n"},
       // Without the dump flags the request and response count as empty; no
       // trace header came.
-      {SC_LOG_DUMPS, "(   <NO DATA>\r\n\r\n){3}"},
+      {SC_LOG_DUMPS, "   <NO DATA>\r\n\r\n   <NO DATA>\r\n\r\n   <NO DATA>\r\n\r\n"},
   };
   for (const Case &c : cases) {
     const std::string path = dir.file("flags" + std::to_string(c.flags) + ".txt");
     ASSERT_EQ(1, ScraWriteLogs(task.doc, c.flags, path.c_str()));
-    const std::string text = zemtest::read_file(path);
-    EXPECT_TRUE(std::regex_match(text, std::regex(c.pattern))) << "flags " << std::hex << c.flags << ": [" << text << "]";
+    std::string text = zemtest::read_file(path);
+    for (char &ch : text) {
+      if (ch >= '0' && ch <= '9') ch = '9';
+    }
+    EXPECT_EQ(c.shape, text) << "flags " << std::hex << c.flags;
   }
 
   // Without a path the report goes to "ScLogs.TXT" in the current folder.
