@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "ZemHttp.h"
 #include "ZemMem.h"
@@ -137,11 +138,13 @@ int CZemHttp::DataDump() {
   if (zem::IsMissingEntry(m_WinInet_InternetQueryDataAvailable) || zem::IsMissingEntry(m_WinInet_InternetReadFile)) {
     return fail();
   }
-  // A known length sizes the first buffer at twice itself; the buffer is
-  // made when the first bytes arrive, so an answer without a body (HEAD)
-  // costs nothing. Sizes are reckoned in 64 bits and checked against the
-  // 32-bit fields before anything is allocated.
-  const uint64_t cbFirst = cbResponse != 0 ? 2 * static_cast<uint64_t>(cbResponse) : kFirstBuffer;
+  // A known length sizes the first buffer for the body and its zero byte,
+  // so a body that keeps its announcement becomes the stored block as it is:
+  // one copy of the body in memory, not two, and no copy at the end. The
+  // buffer is made when the first bytes arrive, so an answer without a body
+  // (HEAD) costs nothing. Sizes are reckoned in 64 bits and checked against
+  // the 32-bit fields before anything is allocated.
+  const uint64_t cbFirst = cbResponse != 0 ? static_cast<uint64_t>(cbResponse) + 1 : kFirstBuffer;
 
   int nWaits = 0;
   for (;;) {
@@ -229,10 +232,16 @@ int CZemHttp::DataDump() {
   }
 
   if (cbTotal > 0) {
+    // The stored block is exactly the body and one zero byte (the buffer is
+    // zero-filled, and nothing was written past the body).
     char *pBody = nullptr;
-    SetLastError(0);
-    if (ZemMemAlloc(&pBody, static_cast<DWORD>(cbTotal + 1)) != 0) return fail();
-    std::memcpy(pBody, pBuffer, static_cast<size_t>(cbTotal));
+    if (ZemMemSize(pBuffer) == cbTotal + 1) {
+      std::swap(pBody, pBuffer);
+    } else {
+      SetLastError(0);
+      if (ZemMemAlloc(&pBody, static_cast<DWORD>(cbTotal + 1)) != 0) return fail();
+      std::memcpy(pBody, pBuffer, static_cast<size_t>(cbTotal));
+    }
     ZemMemFree(&pvResponse);
     pvResponse = pBody;
     cbResponse = static_cast<DWORD>(cbTotal);
