@@ -64,10 +64,10 @@ TEST(AsyncRun, PostsTheRecordAndEndsAsSoonAsTheAnswerIsIn) {
   EXPECT_EQ("name=Ann&id=42", got[0].body);
   EXPECT_EQ("answer=yes", task.Answer());
   const REQUEST_CONTEXT *ctx = task.ctx();
-  EXPECT_EQ(SC_OUTCOME_SUCCESS, ctx->dwResultFlags);
-  EXPECT_EQ(nullptr, ctx->hRequest) << "the upload window closes and clears the handles";
-  EXPECT_EQ(nullptr, ctx->hInternet);
-  EXPECT_NE(nullptr, ctx->hIcon) << "the class icon comes from the library's resources";
+  EXPECT_EQ(SC_OUTCOME_SUCCESS, uploadtest::Field(ctx->dwResultFlags));
+  EXPECT_EQ(nullptr, uploadtest::Field(ctx->hRequest)) << "the upload window closes and clears the handles";
+  EXPECT_EQ(nullptr, uploadtest::Field(ctx->hInternet));
+  EXPECT_NE(nullptr, uploadtest::Field(ctx->hIcon)) << "the class icon comes from the library's resources";
 
   const std::vector<std::string> expected = uploadtest::Concat({{
       "-- Asychronous Flag: 1.",
@@ -165,7 +165,7 @@ TEST(AsyncRun, FailuresEndTheRunAtOnce) {
     ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, "proxy:notaport");
     ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
     EXPECT_LT(TimedRun(task), kRunTimeoutMs);
-    EXPECT_EQ(SC_OUTCOME_OPEN_FAILED, task.ctx()->dwResultFlags);
+    EXPECT_EQ(SC_OUTCOME_OPEN_FAILED, uploadtest::Field(task.ctx()->dwResultFlags));
     const std::string error = std::string("-- ") + SysErrorText(ERROR_INVALID_PARAMETER, 1);
     const std::vector<std::string> tail = {"-- Opening Internet using Proxy", "-- Failed", error,
                                            "-- Error, no internet connection.", "-- Failed", "-- Failed"};
@@ -194,8 +194,8 @@ TEST(AsyncRun, CancelCommandOfTheCallerEndsTheRun) {
   ASSERT_TRUE(PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0));
   EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "the Cancel was not taken";
   EXPECT_EQ(0u, server.RequestCount()) << "the request was sent in spite of the Cancel";
-  EXPECT_EQ(nullptr, task.ctx()->hInternet);
-  EXPECT_EQ(1, task.ctx()->bClosed);
+  EXPECT_EQ(nullptr, uploadtest::Field(task.ctx()->hInternet));
+  EXPECT_EQ(1, uploadtest::Field(task.ctx()->bClosed));
   DestroyWindow(hDialog);
 }
 
@@ -223,8 +223,8 @@ TEST(AsyncRun, RunThatNeverCompletesIsClosedByItsTimeOut) {
             })) << "the run was ended by the request's failure, not by its time-out";
   EXPECT_TRUE(HasLine(lines, "-- HANDLE_CLOSING (8)")) << "the time-out's close closes the handles";
   EXPECT_EQ(nullptr, task.response);
-  EXPECT_EQ(1, task.ctx()->bClosed);
-  EXPECT_EQ(0u, task.ctx()->dwResultFlags);
+  EXPECT_EQ(1, uploadtest::Field(task.ctx()->bClosed));
+  EXPECT_EQ(0u, uploadtest::Field(task.ctx()->dwResultFlags));
 }
 
 }  // namespace

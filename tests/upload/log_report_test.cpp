@@ -73,7 +73,7 @@ TEST(LogReport, ReportOfARunIsWrittenByteForByteAndAppended) {
   for (const std::string &line : uploadtest::StatusLines(task.doc)) expected += line + "\r\n";
   expected += "End status log\r\n";
   expected += "\r\nLast HTTP Prefill Upload Header:\r\n";
-  ASSERT_NE(nullptr, ctx->pvRespHeaders);
+  ASSERT_NE(nullptr, uploadtest::Field(ctx->pvRespHeaders));
   const std::string header(ctx->pvRespHeaders, ctx->cbRespHeaders);
   EXPECT_EQ(0u, header.find("HTTP/1.1 200 OK\r\n")) << header;
   expected += header + "\r\n\r\n";

@@ -65,7 +65,7 @@ TEST(SyncRun, PostsTheRecordAndHandsBackTheAnswer) {
   EXPECT_EQ("answer=yes", task.Answer());
   EXPECT_EQ(task.response, ScQueryTuRspPtr(task.doc));
   EXPECT_EQ(static_cast<char *>(task.response)[10], '\0') << "the answer is NUL-terminated";
-  EXPECT_EQ(SC_OUTCOME_SUCCESS, task.ctx()->dwResultFlags);
+  EXPECT_EQ(SC_OUTCOME_SUCCESS, uploadtest::Field(task.ctx()->dwResultFlags));
   EXPECT_EQ("Closing", ControlText(hDialog, 404));
   EXPECT_EQ("-- Started", ControlText(hDialog, 505));
 
@@ -148,8 +148,8 @@ TEST(SyncRun, OutcomeClassFollowsTheStatusCode) {
       notices.Attach(task.doc, kSecond);
       task.AimAt(server.port());
       EXPECT_EQ(1, ScraRunCompany(task.doc));
-      EXPECT_EQ(c.outcome, task.ctx()->dwResultFlags) << "status " << c.status;
-      EXPECT_EQ(static_cast<DWORD>(c.status), task.ctx()->dwStatusCode);
+      EXPECT_EQ(c.outcome, uploadtest::Field(task.ctx()->dwResultFlags)) << "status " << c.status;
+      EXPECT_EQ(static_cast<DWORD>(c.status), uploadtest::Field(task.ctx()->dwStatusCode));
       EXPECT_EQ("body of " + std::to_string(c.status), task.Answer()) << "every answer with data is handed back";
       const auto lines = StatusLinesWithoutTime(task.doc);
       const bool logged_failure = std::find(lines.begin(), lines.end(), "-- GetInquiryResult(), Failed") != lines.end();
@@ -190,7 +190,7 @@ TEST(SyncRun, FailuresToOpenAndToConnectEndTheRunWithTheirError) {
     ScSetConnStrings(task.doc, SC_STR_ACCESS_CHAR, "3");
     ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, "proxy:notaport");
     EXPECT_EQ(ERROR_INVALID_PARAMETER, ScraRunCompany(task.doc));
-    EXPECT_EQ(SC_OUTCOME_OPEN_FAILED, task.ctx()->dwResultFlags);
+    EXPECT_EQ(SC_OUTCOME_OPEN_FAILED, uploadtest::Field(task.ctx()->dwResultFlags));
     const std::vector<std::string> tail = {"-- Opening Internet using Proxy", "-- Error, no internet connection.",
                                            "-- Failed", ErrorLine(ERROR_INVALID_PARAMETER), "-- Failed"};
     EXPECT_EQ(uploadtest::Joined(tail),
@@ -265,7 +265,7 @@ TEST(SyncRun, DefaultFlagsReachATlsServer) {
     ScSetConnDWord(task.doc, SC_DW_PORT, static_cast<DWORD>(nginx.https_port()));
     EXPECT_EQ(1, ScraRunCompany(task.doc));
     EXPECT_EQ("over TLS", task.Answer()) << uploadtest::Joined(uploadtest::StatusLines(task.doc));
-    EXPECT_EQ(SC_OUTCOME_SUCCESS, task.ctx()->dwResultFlags);
+    EXPECT_EQ(SC_OUTCOME_SUCCESS, uploadtest::Field(task.ctx()->dwResultFlags));
     const auto lines = StatusLinesWithoutTime(task.doc);
     EXPECT_EQ(0, std::count(lines.begin(), lines.end(), "-- HttpAddRequestHeaders(Cache-control: no-cache)"))
         << "only POST adds the length and cache headers";

@@ -36,29 +36,29 @@ TEST(Tasks, NewTaskHasTheDocumentedDefaultsAndItsOwnCopyOfTheData) {
   ASSERT_TRUE(task.created);
   const REQUEST_CONTEXT *ctx = task.ctx();
   ASSERT_NE(nullptr, ctx);
-  EXPECT_EQ(13u, ctx->uDocument);
-  EXPECT_EQ(0xCA11E4u, ctx->dwCallerValue);
-  EXPECT_EQ(0x5EC0, ctx->pvNotifyData2);
-  EXPECT_EQ(SC_STEP_CREATE_RECORDS, ctx->nStep);
-  EXPECT_EQ(SC_RESULT_SUCCESS, ctx->nResult);
-  EXPECT_EQ(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), ctx->hWnd);
-  EXPECT_EQ(GetModuleHandleA("ZEMHTTP.DLL"), ctx->hModule);
+  EXPECT_EQ(13u, uploadtest::Field(ctx->uDocument));
+  EXPECT_EQ(0xCA11E4u, uploadtest::Field(ctx->dwCallerValue));
+  EXPECT_EQ(0x5EC0, uploadtest::Field(ctx->pvNotifyData2));
+  EXPECT_EQ(SC_STEP_CREATE_RECORDS, uploadtest::Field(ctx->nStep));
+  EXPECT_EQ(SC_RESULT_SUCCESS, uploadtest::Field(ctx->nResult));
+  EXPECT_EQ(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), uploadtest::Field(ctx->hWnd));
+  EXPECT_EQ(GetModuleHandleA("ZEMHTTP.DLL"), uploadtest::Field(ctx->hModule));
   EXPECT_STREQ("ZEM Data Services", ctx->szUserAgent);
   EXPECT_STREQ("POST", ctx->szVerb);
   EXPECT_STREQ("HTTP/1.1", ctx->szHttpVersion);
-  EXPECT_EQ(443, ctx->nPort);
-  EXPECT_EQ(3u, ctx->dwService);
-  EXPECT_EQ(0x10000000u, ctx->dwInetFlags);
-  EXPECT_EQ(0x04C03000u, ctx->dwHttpFlags);
-  EXPECT_EQ(0, ctx->bAsync);
-  ASSERT_NE(nullptr, ctx->ppszHeaders);
+  EXPECT_EQ(443, uploadtest::Field(ctx->nPort));
+  EXPECT_EQ(3u, uploadtest::Field(ctx->dwService));
+  EXPECT_EQ(0x10000000u, uploadtest::Field(ctx->dwInetFlags));
+  EXPECT_EQ(0x04C03000u, uploadtest::Field(ctx->dwHttpFlags));
+  EXPECT_EQ(0, uploadtest::Field(ctx->bAsync));
+  ASSERT_NE(nullptr, uploadtest::Field(ctx->ppszHeaders));
   EXPECT_EQ(nullptr, ctx->ppszHeaders[0]) << "slot 0 waits for the host name";
   EXPECT_STREQ("Content-Type: application/x-www-form-urlencoded", ctx->ppszHeaders[1]);
-  EXPECT_EQ(3u, ctx->cbRequestData);
-  ASSERT_NE(nullptr, ctx->pvRequestData);
-  EXPECT_NE(static_cast<const void *>(task.data.data()), ctx->pvRequestData) << "the data must be copied";
+  EXPECT_EQ(3u, uploadtest::Field(ctx->cbRequestData));
+  ASSERT_NE(nullptr, uploadtest::Field(ctx->pvRequestData));
+  EXPECT_NE(static_cast<const void *>(task.data.data()), uploadtest::Field(ctx->pvRequestData)) << "the data must be copied";
   EXPECT_EQ(0, std::memcmp("abc", ctx->pvRequestData, 3));
-  EXPECT_EQ(&task.response, ctx->ppResponse);
+  EXPECT_EQ(&task.response, uploadtest::Field(ctx->ppResponse));
 
   // A data pointer that is null gives zeros of the length given.
   ASSERT_EQ(1, ScraCloseTask(13));
@@ -66,7 +66,7 @@ TEST(Tasks, NewTaskHasTheDocumentedDefaultsAndItsOwnCopyOfTheData) {
   ASSERT_EQ(1, ScraAddNewDoc(&pvNull, nullptr, 5, 0, 14, 0));
   const REQUEST_CONTEXT *zeros = ScQueryRqCtxPtr(14);
   EXPECT_EQ(0, std::memcmp("\0\0\0\0\0", zeros->pvRequestData, 5));
-  EXPECT_EQ(nullptr, zeros->ppResponse);
+  EXPECT_EQ(nullptr, uploadtest::Field(zeros->ppResponse));
   ScraCloseTask(14);
 }
 
@@ -75,8 +75,8 @@ TEST(Tasks, TaskWithoutDataFailsAtCreationAndIsNotRun) {
   Task task(15, "");
   ASSERT_TRUE(task.created);
   notices.Attach(task.doc, 7);
-  EXPECT_EQ(SC_RESULT_FAILED, task.ctx()->nResult);
-  EXPECT_EQ(SC_OUTCOME_NO_DATA, task.ctx()->dwResultFlags);
+  EXPECT_EQ(SC_RESULT_FAILED, uploadtest::Field(task.ctx()->nResult));
+  EXPECT_EQ(SC_OUTCOME_NO_DATA, uploadtest::Field(task.ctx()->dwResultFlags));
   const auto before = StatusLines(task.doc);
   EXPECT_EQ("-- Failed", before.back());
   EXPECT_EQ(1, ScraRunCompany(task.doc));
@@ -109,7 +109,7 @@ TEST(Tasks, TextSettingsStoreLogAndRefuse) {
   ASSERT_EQ(1, ScSetConnStrings(task.doc, SC_STR_VERB, "A-VERB-LONGER-THAN-15"));
   EXPECT_STREQ("A-VERB-LONGER-T", ctx->szVerb);
   ASSERT_EQ(1, ScSetConnStrings(task.doc, SC_STR_ACCESS_CHAR, "3rd"));
-  EXPECT_EQ('3', ctx->chAccessType);
+  EXPECT_EQ('3', uploadtest::Field(ctx->chAccessType));
   EXPECT_EQ("-- Proxy Access type (char) 3rd.", StatusLines(task.doc).back());
 
   // Slot 1 holds the content type; eight more headers fill slots 2 to 9.
@@ -137,7 +137,7 @@ TEST(Tasks, NumberSettingsStoreLogAndRefuse) {
   ASSERT_TRUE(task.created);
   const REQUEST_CONTEXT *ctx = task.ctx();
   ASSERT_EQ(1, ScSetConnDWord(task.doc, SC_DW_PORT, 70000));
-  EXPECT_EQ(4464, ctx->nPort) << "the low 16 bits";
+  EXPECT_EQ(4464, uploadtest::Field(ctx->nPort)) << "the low 16 bits";
   EXPECT_EQ("-- Upload Server port set to 70000.", StatusLines(task.doc).back());
   ASSERT_EQ(1, ScSetConnDWord(task.doc, SC_DW_HTTP_FLAGS, 0x84000000));
   EXPECT_EQ("-- Upload Server HTTP Flags set to -2080374784.", StatusLines(task.doc).back()) << "signed decimal";
@@ -145,10 +145,10 @@ TEST(Tasks, NumberSettingsStoreLogAndRefuse) {
   EXPECT_EQ("-- Asychronous Flag: 1.", StatusLines(task.doc).back());
 
   ASSERT_EQ(1, ScSetConnDWord(task.doc, SC_DW_DATA_LENGTH, 4));
-  EXPECT_EQ(4u, ctx->cbRequestData);
+  EXPECT_EQ(4u, uploadtest::Field(ctx->cbRequestData));
   EXPECT_EQ(1, ScSetConnDWord(task.doc, SC_DW_DATA_LENGTH, 10)) << "back up to the data given";
   EXPECT_EQ(0, ScSetConnDWord(task.doc, SC_DW_DATA_LENGTH, 11)) << "beyond the data block";
-  EXPECT_EQ(10u, ctx->cbRequestData);
+  EXPECT_EQ(10u, uploadtest::Field(ctx->cbRequestData));
 
   EXPECT_EQ(0, ScSetConnDWord(task.doc, 7, 1));
   EXPECT_EQ(0, ScSetConnDWord(999, SC_DW_PORT, 80));
@@ -171,7 +171,7 @@ TEST(Tasks, StatusLinesAreReadBackCutAt80AndTheStoreGrowsBy100) {
 
   const auto first = StatusLines(task.doc);
   while (ctx->nStatusLines < 150) ScSetConnDWord(task.doc, SC_DW_SERVICE, static_cast<DWORD>(ctx->nStatusLines));
-  EXPECT_EQ(200, ctx->nStatusCapacity);
+  EXPECT_EQ(200, uploadtest::Field(ctx->nStatusCapacity));
   const auto grown = StatusLines(task.doc);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), grown.begin())) << "the lines held before the growth";
   EXPECT_EQ("-- Upload Server service type set to 100.", grown[100]);
@@ -179,7 +179,7 @@ TEST(Tasks, StatusLinesAreReadBackCutAt80AndTheStoreGrowsBy100) {
   // After "Closing" the log takes no more lines; the setting itself is made.
   ctx->nStep = SC_STEP_CLOSED;
   EXPECT_EQ(1, ScSetConnDWord(task.doc, SC_DW_SERVICE, 3));
-  EXPECT_EQ(150, ctx->nStatusLines);
+  EXPECT_EQ(150, uploadtest::Field(ctx->nStatusLines));
 }
 
 TEST(Tasks, ReleaseReportsTheOutcomeAndFreesThePublishedAnswer) {
@@ -201,13 +201,13 @@ TEST(Tasks, PointersThatCannotBeUsedAreRefusedNotFollowed) {
   ASSERT_EQ(1, ScraAddNewDoc(unmapped, unmapped, 4, 0, 41, 0));
   const REQUEST_CONTEXT *ctx = ScQueryRqCtxPtr(41);
   EXPECT_EQ(0, std::memcmp("\0\0\0\0", ctx->pvRequestData, 4)) << "unreadable data counts as none";
-  EXPECT_EQ(nullptr, ctx->ppResponse) << "an answer address that cannot be written is not kept";
+  EXPECT_EQ(nullptr, uploadtest::Field(ctx->ppResponse)) << "an answer address that cannot be written is not kept";
   char szLine[SC_MSG_LINE_MAX + 1];
   EXPECT_EQ(0, ScraGetMsgStr(reinterpret_cast<char *>(0x10), 0, 41));
   EXPECT_EQ(1, ScraGetMsgStr(szLine, 0, 41));
   EXPECT_EQ(0, ScSetConnStrings(41, SC_STR_APP_NAME, reinterpret_cast<const char *>(0x7FFF00000000)))
       << "a text that cannot be read";
-  EXPECT_EQ(nullptr, ctx->pszAppName);
+  EXPECT_EQ(nullptr, uploadtest::Field(ctx->pszAppName));
   ScraCloseTask(41);
 
   void *pvUnreadable = reinterpret_cast<void *>(0x7FFF00000000);

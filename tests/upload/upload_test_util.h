@@ -49,6 +49,13 @@ struct Task {
   }
 };
 
+// A field of the packed record as a value. Test macros bind references to
+// their arguments, and a reference must not be bound to a misaligned field.
+template <typename T>
+T Field(T value) {
+  return value;
+}
+
 // Every status line of a task, whole (ScraGetMsgStr cuts at 80 characters).
 inline std::vector<std::string> StatusLines(int nDocument) {
   std::vector<std::string> lines;
