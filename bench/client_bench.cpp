@@ -56,10 +56,12 @@ struct CurlRun {
   }
   long Post(const std::string &url, const std::string &body) {
     size_t total = 0;
-    // No "Expect: 100-continue": a server that refuses the method at once
-    // would spare libcurl the upload, and the client sends the body whole.
+    // No "Expect: 100-continue", and no stop at an early refusal: nginx
+    // refuses a POST to a file before the body is in, and the client sends
+    // the body whole, so libcurl must too.
     curl_slist *headers = curl_slist_append(nullptr, "Expect:");
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_KEEP_SENDING_ON_ERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
