@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config g++-multilib
   libgtest-dev
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   python3

@@ -14,6 +14,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== the upload record's documented 32-bit layout"
+bash scripts/check-32bit-layout.sh
+
 echo "== install and build a consumer against the installed tree"
 rm -rf _install build-consumer
 cmake --install build --prefix "$root/_install" >/dev/null
@@ -26,3 +29,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=address,und
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== asynchronous paths with ThreadSanitizer"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=thread -DZEMHTTP_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$jobs" --target wininet_tests upload_tests wininet_double
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^(Async|AsyncRun)\.'
