@@ -18,10 +18,6 @@ using zemtest::LogLines;
 
 HINTERNET Fake(uintptr_t n) { return reinterpret_cast<HINTERNET>(n); }
 
-bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 class Execution : public zemtest::ClientOnDouble {
  protected:
   // The handles each InternetCloseHandle call closed, in order.
@@ -74,10 +70,10 @@ TEST_F(Execution, CallerHandleIsAdoptedForGoodAndNeverClosed) {
   EXPECT_EQ(http.OpenInternet(Fake(0xBEEF00)), Fake(0xCA11E4)) << "a later handle is ignored";
   EXPECT_EQ(http.OpenInternet(nullptr), Fake(0xCA11E4));
   const auto lines = LogLines(http);
-  EXPECT_TRUE(HasLine(lines, "Handle release mode not allows InternetOpen called with hOpen parameter."));
-  EXPECT_TRUE(HasLine(lines, "Internet handle set from parmeter."));
-  EXPECT_TRUE(HasLine(lines, "CZemHttp::OpenInternet( BEEF00)"));
-  EXPECT_TRUE(HasLine(lines, "Internet handle already set, parameter ignored."));
+  EXPECT_TRUE(zemtest::Has(lines, "Handle release mode not allows InternetOpen called with hOpen parameter."));
+  EXPECT_TRUE(zemtest::Has(lines, "Internet handle set from parmeter."));
+  EXPECT_TRUE(zemtest::Has(lines, "CZemHttp::OpenInternet( BEEF00)"));
+  EXPECT_TRUE(zemtest::Has(lines, "Internet handle already set, parameter ignored."));
 
   http.hConnect = Fake(0xC0);
   http.hRequest = Fake(0xD0);
@@ -133,8 +129,8 @@ TEST_F(Execution, ConnectionCarriesCredentialsTimeOutAndProxyCredentials) {
                 "CZemHttp::InternetMakeConnection - Setting Receive Timeout to 1500 on hConnect(%8.8lX).",
                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(http.hConnect)));
   const auto lines = LogLines(http);
-  EXPECT_TRUE(HasLine(lines, szTimeoutLine)) << "the handle at its full width";
-  EXPECT_TRUE(HasLine(lines, "CZemHttp::InternetMakeConnection setting 1 proxy options SUCCEEDED"));
+  EXPECT_TRUE(zemtest::Has(lines, szTimeoutLine)) << "the handle at its full width";
+  EXPECT_TRUE(zemtest::Has(lines, "CZemHttp::InternetMakeConnection setting 1 proxy options SUCCEEDED"));
 
   wininet.ctl().Reset();
   EXPECT_EQ(http.InternetMakeConnection(Fake(0xB0)), 1) << "release mode 1 keeps the connection";
@@ -159,8 +155,8 @@ TEST_F(Execution, FailingOpenRecordsTheLibrarysNumberAndNotifiesIt) {
   EXPECT_EQ(http.Get(nullptr, nullptr), 0);
   EXPECT_EQ(http.dwLastInetError, 12031u) << "the response number replaces the open's error";
   EXPECT_EQ(seen.events[seen.events.size() - 2], "R 32 12031");
-  EXPECT_TRUE(HasLine(LogLines(http), "reset by peer"));
-  EXPECT_TRUE(HasLine(LogLines(http), "CZemHttp::InternetRun() - Opening Internet failed"));
+  EXPECT_TRUE(zemtest::Has(LogLines(http), "reset by peer"));
+  EXPECT_TRUE(zemtest::Has(LogLines(http), "CZemHttp::InternetRun() - Opening Internet failed"));
 }
 
 TEST_F(Execution, FailingRequestOpenSendsNothingAndKeepsTheBody) {
@@ -206,7 +202,7 @@ TEST_F(Execution, HeldRequestIsClosedBeforeANewOneWhenReleaseBitZeroIsClear) {
   const HINTERNET hFirst = http.hRequest;
   wininet.ctl().Reset();
   ASSERT_EQ(http.Get(nullptr, nullptr), 1);
-  EXPECT_TRUE(HasLine(LogLines(http), "Existing HTTP request handle wil be resused"));
+  EXPECT_TRUE(zemtest::Has(LogLines(http), "Existing HTTP request handle wil be resused"));
   const auto names = wininet.ctl().Names();
   const auto close = std::find(names.begin(), names.end(), "InternetCloseHandle");
   ASSERT_NE(close, names.end()) << "the held request handle is not left open";

@@ -42,7 +42,7 @@ TEST_F(Download, EmptyBodyKeepsWhatTheVerbLeft) {
   EXPECT_EQ(http.pvResponse, nullptr);
   EXPECT_EQ(http.GetRawData(nullptr), 0u);
   const auto lines = zemtest::LogLines(http);
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "No Data was sent by server."), lines.end());
+  EXPECT_TRUE(zemtest::Has(lines, "No Data was sent by server."));
 }
 
 TEST_F(Download, NumberModeWritesExactlyFourBytes) {

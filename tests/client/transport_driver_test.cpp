@@ -66,13 +66,18 @@ TEST_F(Driver, SuccessfulRunLogsAndNotifiesEveryStepInOrder) {
   const HINTERNET hConnect = http.hConnect;
   ASSERT_EQ(http.Get(nullptr, nullptr), 1);
   EXPECT_EQ(http.hConnect, hConnect);
-  const Lines second = From(zemtest::TimelessLog(http), "CZemHttp::Get(  , )");
-  EXPECT_TRUE(std::find(second.begin(), second.end(), "Existing Internet connection resused") != second.end());
-  EXPECT_TRUE(std::find(second.begin(), second.end(),
-                        "CZemHttp::InternetMakeConnection - Connection releasemode is off, reusing connection.") !=
-              second.end());
-  EXPECT_TRUE(std::find(second.begin(), second.end(), "CZemHttp::CloseInternetHandles - Closing request handle") !=
-              second.end());
+  EXPECT_EQ(From(zemtest::TimelessLog(http), "CZemHttp::Get(  , )"),
+            (Lines{"CZemHttp::Get(  , )", "CZemHttp::GetAccept() - VERB = \"GET\" ",
+                   "CZemHttp::InternetRun() - Opening Internet", "CZemHttp::OpenInternet( 0)",
+                   "Existing Internet connection resused", "Attempting to connect at T",
+                   "CZemHttp::InternetMakeConnection - Opening 127.0.0.1",
+                   "CZemHttp::InternetMakeConnection - Connection releasemode is off, reusing connection.",
+                   "Connected at T", "CZemHttp::SendRequest() - Started.", "Closing existing HTTP request handle",
+                   "CZemHttp::CloseInternetHandles( 1 )", "CZemHttp::CloseInternetHandles - Closing request handle",
+                   "HttpOpenRequest - Opening resource /a?x=1", "CZemHttp::GetHttpStatusCode",
+                   "Status Code Pass 200 received", "Response received T, status code 200",
+                   "CZemHttp::GetHttpResponseHeaders()", "CZemHttp::GetHttpResponseHeaders()",
+                   "CZemHttp::DataDump() - Started.", "Downloaded 5 of 5", "CZemHttp::Get() - SUCCEEDED"}));
   EXPECT_EQ(seen.events, (Lines{"R 128 1", "R 128 9", "S Setting Headers...", "S Response length 5 bytes",
                                 "S Downloaded 5 of 5", "R 2 0", "S Response downloaded 5 bytes"}));
   const auto received = server.Received();
@@ -82,10 +87,28 @@ TEST_F(Driver, SuccessfulRunLogsAndNotifiesEveryStepInOrder) {
 
   // A new URL releases the connection handle and connects anew.
   ASSERT_EQ(http.Get(Url("/a").c_str(), nullptr), 1);
-  EXPECT_NE(zemtest::LogLines(http).size(), 0u);
-  const Lines third = From(zemtest::LogLines(http), "CZemHttp::InternetMakeConnection - Opening 127.0.0.1");
-  EXPECT_TRUE(std::find(third.begin(), third.end(), "CZemHttp::CloseInternetHandles - Closing connection handle") !=
-              third.end());
+  EXPECT_TRUE(zemtest::Has(From(zemtest::LogLines(http), "CZemHttp::InternetMakeConnection - Opening 127.0.0.1"),
+                           "CZemHttp::CloseInternetHandles - Closing connection handle"));
+}
+
+TEST_F(Driver, CallersInternetHandleServesRunsAndOutlivesTheClient) {
+  server.Answer("/c", Reply::Ok("c"));
+  HINTERNET hSession = InternetOpenA("caller", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  ASSERT_NE(hSession, nullptr);
+  {
+    CZemHttp client;
+    ASSERT_EQ(client.OpenInternet(hSession), hSession);
+    client.SetHttpStr("1", 5);
+    ASSERT_EQ(client.Get(Url("/c").c_str(), nullptr), 1) << client.szLastError;
+    client.SetHandleReleaseMode(7);
+    ASSERT_EQ(client.Get(nullptr, nullptr), 1);
+    EXPECT_EQ(client.dwHandleReleaseMode, 3u) << "a caller's handle is never released by mode";
+  }
+  HINTERNET hConnect = InternetConnectA(hSession, "127.0.0.1", static_cast<INTERNET_PORT>(server.port()), nullptr,
+                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  EXPECT_NE(hConnect, nullptr) << "the caller's handle was closed (error " << GetLastError() << ")";
+  InternetCloseHandle(hConnect);
+  InternetCloseHandle(hSession);
 }
 
 TEST_F(Driver, ErrorStatusesAreResponsesWithTheirBodies) {
@@ -134,9 +157,7 @@ TEST_F(Driver, FailuresEndWithTheirErrorAndNotification) {
     seen.events.clear();
     EXPECT_EQ(http.Get(Url(c.pszPath).c_str(), nullptr), 0) << c.pszPath;
     EXPECT_EQ(http.dwLastInetError, c.dwError) << c.pszPath << ": " << http.szLastError;
-    EXPECT_TRUE(std::find(seen.events.begin(), seen.events.end(), "R 32 " + std::to_string(c.dwError)) !=
-                seen.events.end())
-        << c.pszPath;
+    EXPECT_TRUE(zemtest::Has(seen.events, "R 32 " + std::to_string(c.dwError))) << c.pszPath;
     EXPECT_EQ(http.pvResponse, nullptr);
   }
 
@@ -146,7 +167,7 @@ TEST_F(Driver, FailuresEndWithTheirErrorAndNotification) {
   seen.events.clear();
   EXPECT_EQ(http.Get(("http://127.0.0.1:" + std::to_string(nPort) + "/").c_str(), nullptr), 0);
   EXPECT_EQ(http.dwLastInetError, static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT)) << http.szLastError;
-  EXPECT_TRUE(std::find(seen.events.begin(), seen.events.end(), "R 32 12029") != seen.events.end());
+  EXPECT_TRUE(zemtest::Has(seen.events, "R 32 12029"));
   const std::string lastError = http.szLastError;
   seen.events.clear();
   http.Get(nullptr, nullptr);

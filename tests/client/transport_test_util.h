@@ -45,6 +45,14 @@ class Notifications {
   int status_tag_ = 0;
 };
 
+// Whether a list of lines or events holds this one.
+inline bool Has(const std::vector<std::string> &items, const std::string &item) {
+  for (const std::string &each : items) {
+    if (each == item) return true;
+  }
+  return false;
+}
+
 // Log lines with the clock texts of the support library blanked out, so a
 // run's log can be compared line for line.
 inline std::vector<std::string> TimelessLog(CZemHttp &http) {

@@ -79,7 +79,7 @@ TEST_F(OnNginx, CertificateForAnotherHostFailsTheRun) {
   nginx_->WriteFile("page.txt", "secure");
   EXPECT_EQ(http.Get(nginx_->HttpsUrl("/page.txt", nginx_->wrong_host_port()).c_str(), nullptr), 0);
   EXPECT_EQ(http.dwLastInetError, static_cast<DWORD>(ERROR_INTERNET_SEC_CERT_CN_INVALID)) << http.szLastError;
-  EXPECT_NE(std::find(seen.events.begin(), seen.events.end(), "R 32 12038"), seen.events.end());
+  EXPECT_TRUE(zemtest::Has(seen.events, "R 32 12038"));
   EXPECT_EQ(http.pvResponse, nullptr);
 }
 
@@ -92,8 +92,7 @@ TEST_F(OnNginx, NamedProxyCarriesTheRequest) {
   ASSERT_EQ(http.Get(nginx_->HttpUrl("/proxied.txt").c_str(), nullptr), 1) << http.szLastError;
   EXPECT_EQ(Body(), "via proxy");
   EXPECT_NE(proxy.Log().find("proxied.txt"), std::string::npos) << "the request went through the proxy";
-  const auto lines = zemtest::LogLines(http);
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "Opening Internet using Proxy"), lines.end());
+  EXPECT_TRUE(zemtest::Has(zemtest::LogLines(http), "Opening Internet using Proxy"));
 }
 
 TEST_F(OnNginx, LargeDownloadTakesAboutTwiceItsSizeAtMost) {
