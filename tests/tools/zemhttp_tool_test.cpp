@@ -1,0 +1,271 @@
+// The zemhttp tool as a user runs it: the built program started with a
+// command line, against servers on 127.0.0.1, judged by its exit status,
+// standard output, standard error and the files it writes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "loopback_port.h"
+#include "loopback_servers.h"
+#include "temp_dir.h"
+
+namespace {
+
+using zemtest::Reply;
+
+struct ToolRun {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quoted(const std::string &word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs the tool in `folder` (a fresh one when empty), with `input` on its
+// standard input. The proxy environment is dropped: every request here must
+// go straight to the loopback server unless a test names a proxy.
+ToolRun RunTool(const std::vector<std::string> &args, const std::string &folder = "", const std::string &input = "") {
+  zemtest::TempDir io;
+  std::string command = "unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy; cd " +
+                        Quoted(folder.empty() ? io.path() : folder) + " && exec " + Quoted(ZEM_TOOL_PATH);
+  for (const std::string &arg : args) command += " " + Quoted(arg);
+  command += " <" + Quoted(io.write("in", input)) + " >" + Quoted(io.file("out")) + " 2>" + Quoted(io.file("err"));
+  ToolRun run;
+  run.exit_code = zemtest::RunProgram({"/bin/sh", "-c", command}, "", 60000);
+  run.out = zemtest::read_file(io.file("out"));
+  run.err = zemtest::read_file(io.file("err"));
+  return run;
+}
+
+bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+TEST(ZemhttpTool, UsageErrorsExitTwoAndSendNothing) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string url = server.Url("/a");
+  const std::vector<std::vector<std::string>> lines = {
+      {},
+      {"fetch", url},
+      {"get"},
+      {"get", url, "extra"},
+      {"get", url, "--bogus"},
+      {"get", url, "-o"},
+      {"get", url, "-d", "body"},
+      {"post", url, "-d", "a", "--data-file", "b"},
+      {"get", url, "--timeout", "5s"},
+      {"get", url, "--retries", "11"},
+      {"get", url, "-H", "NoColon"},
+      {"get", url, "--proxy-bypass", "localhost"},
+      {"get", "ftp://127.0.0.1/a"},
+      {"status", "abc"},
+      {"status", "404", "-i"},
+  };
+  for (const auto &line : lines) {
+    std::string shown;
+    for (const std::string &word : line) shown += " " + word;
+    ToolRun run = RunTool(line);
+    EXPECT_EQ(2, run.exit_code) << "zemhttp" << shown << "\nstderr: " << run.err;
+    EXPECT_EQ("", run.out) << "zemhttp" << shown;
+    EXPECT_TRUE(Contains(run.err, "zemhttp: ") && Contains(run.err, "--help\""))
+        << "zemhttp" << shown << " should say what is wrong and where help is; stderr: " << run.err;
+  }
+  EXPECT_EQ(0u, server.RequestCount()) << "a usage error must not reach the network";
+}
+
+TEST(ZemhttpTool, HelpDocumentsSubcommandsOptionsAndExitCodes) {
+  ToolRun help = RunTool({"--help"});
+  EXPECT_EQ(0, help.exit_code);
+  for (const char *part : {"get URL", "post URL", "put URL", "delete URL", "head URL", "options URL", "trace URL",
+                           "status CODE", "--header", "--data-file", "--output", "--include", "--user", "--timeout",
+                           "--retries", "--proxy-bypass", "--proxy-file", "--proxy-section", "--log[=FILE]",
+                           "HttpLog.TXT", "Exit status", "400 or above"})
+    EXPECT_TRUE(Contains(help.out, part)) << "--help should mention " << part;
+  // A help request answers even on a line that is otherwise wrong.
+  ToolRun put_help = RunTool({"put", "--bogus", "--help"});
+  EXPECT_EQ(0, put_help.exit_code);
+  EXPECT_EQ(0u, put_help.out.find("Usage: zemhttp put URL")) << put_help.out;
+}
+
+TEST(ZemhttpTool, AnswersPrintBodyAndStatusLineAndSetTheExitCode) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/ok", Reply::Ok("hello"));
+  server.Answer("/missing", Reply::Status(404, "no such page"));
+  server.Answer("/broken", Reply::Status(500, "oops"));
+  struct Case {
+    const char *path;
+    int exit_code;
+    const char *body;
+    const char *status_line;
+  } cases[] = {
+      {"/ok", 0, "hello", "HTTP 200 Request completed\n"},
+      {"/missing", 3, "no such page", "HTTP 404 Object Not Found\n"},
+      {"/broken", 3, "oops", "HTTP 500 Internal server error\n"},
+  };
+  for (const Case &c : cases) {
+    ToolRun run = RunTool({"get", server.Url(c.path)});
+    EXPECT_EQ(c.exit_code, run.exit_code) << c.path << "\nstderr: " << run.err;
+    EXPECT_EQ(c.body, run.out) << c.path;
+    EXPECT_EQ(c.status_line, run.err) << c.path;
+  }
+
+  int closed_port = zemtest::FreeLoopbackPorts(1)[0];
+  ToolRun refused = RunTool({"get", "http://127.0.0.1:" + std::to_string(closed_port) + "/"});
+  EXPECT_EQ(1, refused.exit_code);
+  EXPECT_EQ("", refused.out);
+  EXPECT_EQ(0u, refused.err.find("zemhttp: ")) << refused.err;
+  EXPECT_GT(refused.err.size(), std::string("zemhttp: \n").size()) << "the client's error text should follow";
+}
+
+TEST(ZemhttpTool, BodyAndHeadersGoWhereTheOptionsSay) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string binary("a\0b\r\n\xff\x7f end", 12);
+  server.Answer("/bin", Reply::Ok(binary, "application/octet-stream").Header("X-Zem-Test: yes"));
+  zemtest::TempDir folder;
+
+  ToolRun to_file = RunTool({"get", server.Url("/bin"), "-o", "saved.bin"}, folder.path());
+  EXPECT_EQ(0, to_file.exit_code) << to_file.err;
+  EXPECT_EQ("", to_file.out);
+  EXPECT_EQ(binary, zemtest::read_file(folder.file("saved.bin"))) << "the file must hold the body byte for byte";
+
+  ToolRun included = RunTool({"get", server.Url("/bin"), "-i"});
+  EXPECT_EQ(0u, included.out.find("HTTP/1.1 200 OK\r\n")) << included.out;
+  EXPECT_TRUE(Contains(included.out, "X-Zem-Test: yes\r\n"));
+  EXPECT_TRUE(Contains(included.out, "\r\n\r\n" + binary)) << "headers, a blank line, then the body";
+
+  int closed_port = zemtest::FreeLoopbackPorts(1)[0];
+  RunTool({"get", "http://127.0.0.1:" + std::to_string(closed_port) + "/", "-o", "never.bin"}, folder.path());
+  EXPECT_EQ("", zemtest::read_file(folder.file("never.bin"))) << "a run without an answer should leave no file";
+}
+
+TEST(ZemhttpTool, EachSubcommandSendsItsVerbBodyAndOptions) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("").Header("Allow: GET, PUT"));
+  server.RequireCredentials("/form", zemtest::AuthScheme::Basic, "ann", "s3cret");
+  zemtest::TempDir folder;
+  folder.write("note.txt", "file body");
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    const char *method;
+    const char *target;
+    const char *body;
+  } cases[] = {
+      {{"post", server.Url("/form?q=1"), "--data-file", "-", "-u", "ann:s3cret", "-H", "X-Name:  zem"},
+       "from stdin", "POST", "/form", "from stdin"},
+      {{"get", server.Url("/doc?x=1&y=2")}, "", "GET", "/doc?x=1&y=2", ""},
+      {{"put", server.Url("/dir/note.txt"), "--data-file", "note.txt"}, "", "PUT", "/dir/note.txt", "file body"},
+      {{"delete", server.Url("/dir/note.txt")}, "", "DELETE", "/dir/note.txt", ""},
+      {{"head", server.Url("/dir/")}, "", "HEAD", "/dir/", ""},
+      {{"options", server.Url("/dir/")}, "", "OPTIONS", "/dir/", ""},
+      {{"trace", server.Url("/t")}, "", "TRACE", "/t", ""},
+  };
+  for (const Case &c : cases) {
+    server.ClearReceived();
+    ToolRun run = RunTool(c.args, folder.path(), c.input);
+    EXPECT_EQ(0, run.exit_code) << c.method << "\nstderr: " << run.err;
+    auto got = server.Received();
+    ASSERT_FALSE(got.empty()) << c.method;
+    const zemtest::ReceivedRequest &last = got.back();
+    EXPECT_EQ(c.method, last.method);
+    EXPECT_EQ(c.target, last.target) << c.method;
+    EXPECT_EQ(c.body, last.body) << c.method;
+    if (std::string(c.method) == "POST") {
+      EXPECT_EQ(1, last.authorized) << "-u should answer the server's challenge";
+      EXPECT_EQ("zem", last.Header("X-Name")) << "-H should add the header";
+    }
+    if (std::string(c.method) == "HEAD") {
+      EXPECT_TRUE(Contains(run.out, "Allow: GET, PUT\r\n")) << run.out;
+    }
+    if (std::string(c.method) == "OPTIONS") {
+      EXPECT_EQ("Allow: GET, PUT\n", run.out) << "no body: the Allow line";
+    }
+  }
+}
+
+TEST(ZemhttpTool, RunsThatDoNotFinishFail) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/cut", Reply::Ok(std::string(20000, 'x')).CutAfter(1000));
+  server.Answer("/stall", Reply::Ok("late").StallBeforeHeaders(5000));
+  server.Answer("/interim",
+                Reply::Ok().Interim("HTTP/1.1 100 Continue").NoFinalAnswer().Then(zemtest::ConnectionEnd::Close));
+
+  ToolRun cut = RunTool({"get", server.Url("/cut")});
+  EXPECT_EQ(1, cut.exit_code) << "a body cut short is no success; stderr: " << cut.err;
+
+  ToolRun stalled = RunTool({"get", server.Url("/stall"), "--timeout", "300"});
+  EXPECT_EQ(1, stalled.exit_code) << "--timeout should end the wait; stderr: " << stalled.err;
+
+  server.ClearReceived();
+  ToolRun interim = RunTool({"get", server.Url("/interim"), "--retries", "3"});
+  EXPECT_EQ(1, interim.exit_code) << interim.err;
+  EXPECT_EQ(3u, server.RequestCount()) << "--retries 3 allows three sends while only 1xx comes back";
+}
+
+TEST(ZemhttpTool, ProxiesFromTheCommandLineAndFromASettingsFile) {
+  zemtest::ScriptedServer server;
+  zemtest::TinyProxy proxy;
+  ASSERT_TRUE(server.ok() && proxy.ok());
+  server.Answer("*", Reply::Ok("via"));
+  zemtest::TempDir folder;
+  folder.write("proxy.ini", "[NET]\nchProxyAccessType=3\nszProxyNames=" + proxy.Address() + "\n");
+  const std::vector<std::vector<std::string>> lines = {
+      {"get", server.Url("/p"), "--proxy", proxy.Address()},
+      {"get", server.Url("/p"), "--proxy-file", "proxy.ini", "--proxy-section", "NET"},
+  };
+  for (const auto &line : lines) {
+    server.ClearReceived();
+    ToolRun run = RunTool(line, folder.path());
+    EXPECT_EQ(0, run.exit_code) << line[2] << "\nstderr: " << run.err;
+    ASSERT_EQ(1u, server.RequestCount()) << line[2];
+    EXPECT_TRUE(Contains(server.Received()[0].Header("Via"), "zemproxy")) << line[2] << " should go through the proxy";
+  }
+  ToolRun missing = RunTool({"get", server.Url("/p"), "--proxy-file", "absent.ini"}, folder.path());
+  EXPECT_EQ(1, missing.exit_code) << "a proxy file that cannot be read must not fall back to a direct connection";
+}
+
+TEST(ZemhttpTool, LogAndProgressGoToTheirPlaces) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/big", Reply::Ok(std::string(100000, 'b')));
+  zemtest::TempDir folder;
+
+  ToolRun logged = RunTool({"get", server.Url("/big"), "--log", "--no-progress"}, folder.path());
+  EXPECT_EQ(0, logged.exit_code) << logged.err;
+  std::string log = zemtest::read_file(folder.file("HttpLog.TXT"));
+  EXPECT_TRUE(Contains(log, "Connection Name=zemhttp get \r\n")) << log.substr(0, 300);
+  EXPECT_TRUE(Contains(log, "Http Response contains 100000 characters:"));
+  EXPECT_TRUE(Contains(logged.err, "debug log appended to " + folder.file("HttpLog.TXT")));
+
+  int closed_port = zemtest::FreeLoopbackPorts(1)[0];
+  RunTool({"get", "http://127.0.0.1:" + std::to_string(closed_port) + "/", "--log=failed.txt"}, folder.path());
+  EXPECT_TRUE(Contains(zemtest::read_file(folder.file("failed.txt")), "Http service log has"))
+      << "a failed run should still leave its log";
+
+  ToolRun forced = RunTool({"get", server.Url("/big"), "--progress"});
+  EXPECT_TRUE(Contains(forced.err, "100%")) << forced.err;
+  ToolRun piped = RunTool({"get", server.Url("/big")});
+  EXPECT_FALSE(Contains(piped.err, "%")) << "standard error is no terminal here: no bar expected; " << piped.err;
+}
+
+TEST(ZemhttpTool, StatusPrintsTheClientsTexts) {
+  ToolRun known = RunTool({"status", "404"});
+  EXPECT_EQ(0, known.exit_code);
+  EXPECT_EQ("404 Object Not Found\nThe server has not found anything matching the requested URI (Uniform Resource "
+            "Identifier).\n",
+            known.out);
+  ToolRun unknown = RunTool({"status", "299"});
+  EXPECT_EQ(1, unknown.exit_code);
+  EXPECT_EQ("", unknown.out);
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+#include "subcommands.h"
+
+#include <ZemHttp.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "body_io.h"
+#include "progress_bar.h"
+#include "terminal.h"
+
+namespace zemtool {
+
+namespace {
+
+// Room for the service log of a long download: the client logs one line per
+// chunk read, and lines beyond the limit are dropped, not rotated.
+constexpr int kLogMaxLines = 100000;
+constexpr int kLogFirstLines = 256;
+constexpr int kLogGrowBy = 4096;
+
+// What the client's notification procedures saw during the run.
+struct RunWatch {
+  ProgressBar *bar = nullptr;
+  bool verbose = false;
+  bool error_notified = false;
+  INT_PTR error_value = 0;
+};
+
+void CALLBACK OnStatusText(void *pvData, int nCode, INT_PTR, INT_PTR nValue) {
+  auto *watch = static_cast<RunWatch *>(pvData);
+  if (nCode != NOTIFY_STATUS_TEXT || nValue == 0) return;
+  const char *text = reinterpret_cast<const char *>(nValue);
+  if (watch->verbose) std::fprintf(stderr, "* %s\n", text);
+  if (watch->bar != nullptr) watch->bar->OnStatusText(text);
+}
+
+// A failing step reports NOTIFY_ERROR even when the run still counts as
+// answered: a read error mid-body keeps the bytes read so far as the body and
+// the run returns success. This is how the tool tells a broken download from
+// a whole one.
+void CALLBACK OnResult(void *pvData, int nCode, INT_PTR, INT_PTR nValue) {
+  auto *watch = static_cast<RunWatch *>(pvData);
+  if (nCode == NOTIFY_ERROR) {
+    watch->error_notified = true;
+    watch->error_value = nValue;
+  }
+}
+
+std::string ErrorText(CZemHttp &http) {
+  char text[256] = "";
+  http.GetErrorString(text, sizeof text - 1);
+  return text;
+}
+
+int Fail(const std::string &message) {
+  std::fprintf(stderr, "zemhttp: %s\n", message.c_str());
+  return kExitFailed;
+}
+
+// The client's text for a failure, or `fallback` when it recorded none.
+std::string FailureText(CZemHttp &http, const std::string &fallback) {
+  std::string text = ErrorText(http);
+  return text.empty() ? fallback : text;
+}
+
+std::string StatusLine(unsigned int code) {
+  char short_text[128] = "";
+  GetHttpStatusStrings(code, short_text, sizeof short_text, nullptr, 0);
+  std::string line = "HTTP " + std::to_string(code);
+  if (short_text[0] != '\0') line += std::string(" ") + short_text;
+  return line;
+}
+
+// Everything but the URL and the body, set before the verb runs. "" when all
+// was taken, else what went wrong.
+std::string Configure(CZemHttp &http, const ToolOptions &o) {
+  // ADD with REPLACE: the header is added, or replaces one the library
+  // would send itself. REPLACE alone (the one-line setter) only replaces, and
+  // a header the request does not carry yet would be lost.
+  for (const auto &[name, value] : o.headers) {
+    if (!http.AddHttpHeader(HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE, name.c_str(), value.c_str()))
+      return "cannot add the header \"" + name + "\": " + FailureText(http, "refused");
+  }
+  if (o.has_credentials) {
+    if (!http.SetHttpUser(o.user.c_str()) || !http.SetHttpPswd(o.password.c_str()))
+      return "cannot set the credentials: " + FailureText(http, "refused");
+  }
+  if (o.has_timeout && !http.SetHttpDWS(o.timeout_ms, 7))
+    return "cannot set the time-out: " + FailureText(http, "refused");
+  if (o.has_retries) http.SetMaxRetries(o.retries);
+  if (!o.proxy_file.empty()) {
+    http.GetProxyIniFile(o.proxy_file.c_str(), o.proxy_section.empty() ? nullptr : o.proxy_section.c_str());
+    // A missing file, or one without a usable key, leaves the record empty;
+    // going on would silently connect without the proxy the user named.
+    if (!http.m_ZemProxyInfo.bInitialized) {
+      std::string where = o.proxy_file + " [" + (o.proxy_section.empty() ? "PROXY" : o.proxy_section) + "]";
+      return "no proxy settings read from " + where + ": " + FailureText(http, "the section holds no known key");
+    }
+  }
+  if (!o.proxy.empty()) {
+    if (o.proxy.size() >= sizeof http.m_ZemProxyInfo.szProxyNames ||
+        o.proxy_bypass.size() >= sizeof http.m_ZemProxyInfo.szProxyBypass)
+      return "the proxy and bypass lists are limited to 259 characters each";
+    // Method letter "3" with a named list opens the session with access type
+    // 3 (a named proxy); the access type is set as well so that the record
+    // reads the same to anything that exports it.
+    if (!http.SetHttpStr("3", 5) || !http.SetHttpStr(o.proxy.c_str(), 7) ||
+        !http.SetHttpStr(o.proxy_bypass.c_str(), 8) || !http.SetHttpDWS(INTERNET_OPEN_TYPE_PROXY, 5))
+      return "cannot set the proxy: " + FailureText(http, "refused");
+  }
+  return "";
+}
+
+// Runs the subcommand's verb; the result as the verb member returns it.
+int RunVerb(CZemHttp &http, const ToolOptions &o, const std::string &body, std::string *allow_line) {
+  const char *url = o.url.c_str();
+  const void *data = body.empty() ? nullptr : body.data();
+  const auto size = static_cast<unsigned int>(body.size());
+  switch (o.command) {
+    case Command::Get:
+      return http.Get(url, nullptr);
+    case Command::Post:
+      return http.Post(url, data, size);
+    case Command::Put:
+      // No file name: the URL's path itself names the file.
+      return http.FilePut(url, nullptr, data, size);
+    case Command::Delete:
+      return http.FileDelete(url, nullptr);
+    case Command::Head:
+      return http.GetHead(url, nullptr, 0);
+    case Command::Options: {
+      // The member copies the "Allow:" line without a terminator when it
+      // fills the buffer: one spare character keeps the copy a text.
+      char allow[1024] = "";
+      int result = http.GetOptions(url, allow, sizeof allow - 1);
+      allow[sizeof allow - 1] = '\0';
+      *allow_line = allow;
+      return result;
+    }
+    case Command::Trace:
+      return http.Trace(url, nullptr, 0);
+    case Command::None:
+    case Command::Status:
+      break;
+  }
+  return 0;
+}
+
+// HEAD, OPTIONS and TRACE report a header length or whether a body came, not
+// the run's result: for them an answer is a status the driver accepts.
+bool ReportsRunResult(Command command) {
+  return command == Command::Get || command == Command::Post || command == Command::Put ||
+         command == Command::Delete;
+}
+
+// Writes what the subcommand prints; false when the sink failed.
+bool WriteResults(CZemHttp &http, const ToolOptions &o, const std::string &allow_line, OutputSink *sink) {
+  bool headers = o.include_headers || o.command == Command::Head;
+  if (headers && http.pvResponseHeaders != nullptr) sink->Write(http.pvResponseHeaders, http.cbResponseHeaders);
+  if (o.command == Command::Head) return sink->Write(nullptr, 0);
+  // The body is written from the client's own block: GetRawData's copy
+  // would hold a large download twice in memory.
+  unsigned int size = http.GetRawData(nullptr);
+  if (size != 0) return sink->Write(http.pvResponse, size);
+  if (o.command == Command::Options && !allow_line.empty()) return sink->Write((allow_line + "\n").data(), allow_line.size() + 1);
+  return sink->Write(nullptr, 0);
+}
+
+}  // namespace
+
+int RunStatus(const ToolOptions &options) {
+  char short_text[128] = "";
+  char long_text[512] = "";
+  if (!GetHttpStatusStrings(options.status_code, short_text, sizeof short_text, long_text, sizeof long_text))
+    return Fail(std::to_string(options.status_code) + " is not a status code the client knows");
+  std::printf("%u %s\n%s\n", options.status_code, short_text, long_text);
+  return std::fflush(stdout) == 0 ? kExitOk : Fail("cannot write standard output");
+}
+
+int RunRequest(const ToolOptions &o) {
+  CZemHttp http;
+  const std::string name = std::string("zemhttp ") + CommandName(o.command);
+  if (o.log) {
+    http.EnableLogging(kLogMaxLines, kLogFirstLines, kLogGrowBy);
+    http.SetConnectionID(http.uDocument, http.uCompanyID, http.uConnection, name.c_str());
+  }
+  if (!http.CheckSystemAvailable())
+    return Fail("the internet library could not be loaded: " + FailureText(http, "no reason given"));
+
+  std::unique_ptr<ProgressBar> bar;
+  bool draw = o.progress == ProgressMode::Always ||
+              (o.progress == ProgressMode::Auto && !o.verbose && StandardErrorIsTerminal());
+  if (draw) bar = std::make_unique<ProgressBar>(stderr, TerminalColumns());
+  RunWatch watch;
+  watch.bar = bar.get();
+  watch.verbose = o.verbose;
+  http.SetNotifyStatusProc(OnStatusText, &watch);
+  http.SetNotifyResultProc(OnResult, &watch);
+
+  std::string problem = Configure(http, o);
+  std::string body;
+  if (problem.empty() && SendsBody(o.command)) ReadRequestBody(o, &body, &problem);
+  if (!problem.empty()) return Fail(problem);
+
+  std::string allow_line;
+  int result = RunVerb(http, o, body, &allow_line);
+  if (bar) bar->Finish();
+
+  int exit_code = kExitOk;
+  const unsigned int code = http.QueryHttpStatusCode();
+  const bool answered = code >= 200 && code <= 600;
+  if (answered) {
+    std::fprintf(stderr, "%s\n", StatusLine(code).c_str());
+    OutputSink sink(o.output_file);
+    WriteResults(http, o, allow_line, &sink);
+    std::string write_error;
+    if (!sink.Close(&write_error)) exit_code = Fail(write_error);
+  }
+  if (code >= 100 && code < 200) {
+    exit_code = Fail("the server gave only interim answers (last: " + StatusLine(code) + ") to " +
+                     std::to_string(http.dwMaxRetries) + " send(s); --retries allows more");
+  } else if (!answered) {
+    exit_code = Fail(FailureText(http, "the request failed without an answer"));
+  } else if (watch.error_notified) {
+    exit_code = Fail("the answer broke off after " + std::to_string(http.GetRawData(nullptr)) + " bytes (error " +
+                     std::to_string(static_cast<long long>(watch.error_value)) + ")");
+  } else if (ReportsRunResult(o.command) && result == 0) {
+    exit_code = Fail(FailureText(http, "the announced body never arrived"));
+  } else if (exit_code == kExitOk && code >= 400) {
+    exit_code = kExitHttpError;
+  }
+
+  if (o.log) {
+    // Written after failed runs too: that is when the log is wanted most.
+    if (http.GetDebugLog(o.log_file.c_str(), ZEMHTTP_LOG_ALL)) {
+      std::error_code ec;
+      std::filesystem::path where = std::filesystem::absolute(o.log_file, ec);
+      std::fprintf(stderr, "zemhttp: debug log appended to %s\n", (ec ? o.log_file : where.string()).c_str());
+    } else {
+      exit_code = Fail("cannot write the debug log to " + o.log_file);
+    }
+  }
+  return exit_code;
+}
+
+}  // namespace zemtool
