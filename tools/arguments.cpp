@@ -14,14 +14,28 @@ struct CommandEntry {
 };
 
 constexpr CommandEntry kCommands[] = {
-    {Command::Get, "get"},         {Command::Post, "post"},       {Command::Put, "put"},
-    {Command::Delete, "delete"},   {Command::Head, "head"},       {Command::Options, "options"},
-    {Command::Trace, "trace"},     {Command::Status, "status"},
+    {Command::Get, "get"},   {Command::Post, "post"},       {Command::Put, "put"},     {Command::Delete, "delete"},
+    {Command::Head, "head"}, {Command::Options, "options"}, {Command::Trace, "trace"}, {Command::Status, "status"},
 };
 
 enum class OptionId {
-  Help, Header, Data, DataFile, Output, Include, User, Timeout, Retries, Proxy, ProxyBypass,
-  ProxyFile, ProxySection, Log, Progress, NoProgress, Verbose,
+  Help,
+  Header,
+  Data,
+  DataFile,
+  Output,
+  Include,
+  User,
+  Timeout,
+  Retries,
+  Proxy,
+  ProxyBypass,
+  ProxyFile,
+  ProxySection,
+  Log,
+  Progress,
+  NoProgress,
+  Verbose,
 };
 
 enum class Takes { Nothing, Value, OptionalValue };
@@ -121,9 +135,8 @@ void Parser::Option(const OptionSpec &spec, const std::string &value) {
       std::string header_name = value.substr(0, colon);
       size_t start = colon == std::string::npos ? value.size() : value.find_first_not_of(" \t", colon + 1);
       std::string header_value = start == std::string::npos ? std::string() : value.substr(start);
-      if (colon == std::string::npos || header_name.empty() ||
-          header_name.find_first_of(" \t") != std::string::npos || header_value.empty() ||
-          value.find_first_of("\r\n") != std::string::npos)
+      if (colon == std::string::npos || header_name.empty() || header_name.find_first_of(" \t") != std::string::npos ||
+          header_value.empty() || value.find_first_of("\r\n") != std::string::npos)
         Fail("-H needs \"Name: value\" (a name without blanks, a value on one line), got \"" + value + "\"");
       else
         o.headers.emplace_back(header_name, header_value);

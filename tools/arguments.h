@@ -25,15 +25,15 @@ struct ToolOptions {
   Command command = Command::None;
   bool help = false;
 
-  std::string url;            // every request subcommand
+  std::string url;               // every request subcommand
   unsigned int status_code = 0;  // status
 
   // -H lines split at the first colon, blanks after it dropped, in order.
   std::vector<std::pair<std::string, std::string>> headers;
   BodySource body_source = BodySource::None;
-  std::string body_text;      // -d
-  std::string body_file;      // --data-file; "-" is standard input
-  std::string output_file;    // -o; empty: standard output
+  std::string body_text;    // -d
+  std::string body_file;    // --data-file; "-" is standard input
+  std::string output_file;  // -o; empty: standard output
   bool include_headers = false;
 
   bool has_credentials = false;
@@ -45,7 +45,7 @@ struct ToolOptions {
   bool has_retries = false;
   uint32_t retries = 1;
 
-  std::string proxy;          // named proxy list; empty: no named proxy
+  std::string proxy;  // named proxy list; empty: no named proxy
   std::string proxy_bypass;
   std::string proxy_file;     // private-profile proxy settings
   std::string proxy_section;  // empty: the client's default section

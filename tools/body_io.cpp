@@ -54,6 +54,15 @@ bool ReadRequestBody(const ToolOptions &options, std::string *body, std::string 
   return ok;
 }
 
+bool OutputSink::ToStandardOutput() const { return path_.empty() || path_ == "-"; }
+
+void OutputSink::RecordFailure() {
+  if (failed_) return;
+  failed_ = true;
+  error_ =
+      "cannot write " + (ToStandardOutput() ? std::string("standard output") : path_) + ": " + std::strerror(errno);
+}
+
 OutputSink::~OutputSink() {
   if (file_ != nullptr && file_ != stdout) std::fclose(file_);
 }
@@ -61,25 +70,14 @@ OutputSink::~OutputSink() {
 bool OutputSink::Open() {
   if (opened_) return file_ != nullptr;
   opened_ = true;
-  if (path_.empty()) {
-    file_ = stdout;
-    return true;
-  }
-  file_ = std::fopen(path_.c_str(), "wb");
-  if (file_ == nullptr) {
-    failed_ = true;
-    error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-  }
+  file_ = ToStandardOutput() ? stdout : std::fopen(path_.c_str(), "wb");
+  if (file_ == nullptr) RecordFailure();
   return file_ != nullptr;
 }
 
 bool OutputSink::Write(const void *data, size_t size) {
   if (!Open()) return false;
-  if (size != 0 && std::fwrite(data, 1, size, file_) != size && !failed_) {
-    failed_ = true;
-    error_ = "cannot write " + (path_.empty() ? std::string("standard output") : path_) + ": " +
-             std::strerror(errno);
-  }
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) RecordFailure();
   return !failed_;
 }
 
@@ -88,11 +86,7 @@ bool OutputSink::Close(std::string *error) {
     bool flushed = std::fflush(file_) == 0;
     if (file_ != stdout && std::fclose(file_) != 0) flushed = false;
     file_ = nullptr;
-    if (!flushed && !failed_) {
-      failed_ = true;
-      error_ = "cannot write " + (path_.empty() ? std::string("standard output") : path_) + ": " +
-               std::strerror(errno);
-    }
+    if (!flushed) RecordFailure();
   }
   if (failed_) *error = error_;
   return !failed_;

@@ -16,9 +16,9 @@ namespace zemtool {
 // cannot be read or holds more than the client's 32-bit body length.
 bool ReadRequestBody(const ToolOptions &options, std::string *body, std::string *error);
 
-// Where the results go: standard output, or the -o file, created (or
-// truncated) on first use so that a run that fails before any answer leaves
-// no empty file behind.
+// Where the results go: standard output (no path, or "-"), or the -o file,
+// created (or truncated) on first use so that a run that fails before any
+// answer leaves no empty file behind.
 class OutputSink {
  public:
   explicit OutputSink(std::string path) : path_(std::move(path)) {}
@@ -33,6 +33,9 @@ class OutputSink {
 
  private:
   bool Open();
+  bool ToStandardOutput() const;
+  // Keeps the first failure's reason; errno still holds its cause.
+  void RecordFailure();
 
   std::string path_;
   std::FILE *file_ = nullptr;

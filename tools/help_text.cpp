@@ -29,6 +29,7 @@ const char kRequestOptions[] =
     "      --data-file FILE        request body read from FILE; \"-\" reads standard input\n"
     "                              (post and put only; at most 4294967295 bytes)\n"
     "  -o, --output FILE           write what would go to standard output into FILE\n"
+    "                              (\"-\": standard output)\n"
     "  -i, --include               print the response headers, status line first, before\n"
     "                              the body\n"
     "  -u, --user USER[:PASSWORD]  credentials for a server that asks for them (Basic or\n"
@@ -86,7 +87,8 @@ constexpr CommandText kCommandTexts[] = {
      "  zemhttp get http://127.0.0.1:8080/report.txt?day=3 -o report.txt\n"},
     {Command::Post, "zemhttp post URL [-d TEXT | --data-file FILE] [options]",
      "Sends POST with the body to the URL's path (a query in the URL is not sent) and\n"
-     "prints the response body. Without -d or --data-file the body is empty. Example:\n"
+     "prints the response body. Without -d or --data-file the body is empty. No\n"
+     "Content-Type is sent unless -H gives one. Example:\n"
      "  zemhttp post http://127.0.0.1:8080/form -H \"Content-Type: text/plain\" -d hello\n"},
     {Command::Put, "zemhttp put URL [-d TEXT | --data-file FILE] [options]",
      "Stores the body on the server as the file the URL's path names (a trailing \"/\" of\n"
@@ -121,8 +123,8 @@ constexpr CommandText kCommandTexts[] = {
 }  // namespace
 
 std::string MainHelp() {
-  return std::string("zemhttp - run one HTTP request and show the answer\n\n") + kUsage + "\n" + kSubcommands +
-         "\n" + kRequestOptions + "\n" + kOutputAndExit;
+  return std::string("zemhttp - run one HTTP request and show the answer\n\n") + kUsage + "\n" + kSubcommands + "\n" +
+         kRequestOptions + "\n" + kOutputAndExit;
 }
 
 std::string CommandHelp(Command command) {

@@ -152,21 +152,54 @@ int RunVerb(CZemHttp &http, const ToolOptions &o, const std::string &body, std::
 // HEAD, OPTIONS and TRACE report a header length or whether a body came, not
 // the run's result: for them an answer is a status the driver accepts.
 bool ReportsRunResult(Command command) {
-  return command == Command::Get || command == Command::Post || command == Command::Put ||
-         command == Command::Delete;
+  return command == Command::Get || command == Command::Post || command == Command::Put || command == Command::Delete;
 }
 
-// Writes what the subcommand prints; false when the sink failed.
-bool WriteResults(CZemHttp &http, const ToolOptions &o, const std::string &allow_line, OutputSink *sink) {
+// Writes what the subcommand prints; the sink keeps any write failure.
+void WriteResults(CZemHttp &http, const ToolOptions &o, const std::string &allow_line, OutputSink *sink) {
   bool headers = o.include_headers || o.command == Command::Head;
   if (headers && http.pvResponseHeaders != nullptr) sink->Write(http.pvResponseHeaders, http.cbResponseHeaders);
-  if (o.command == Command::Head) return sink->Write(nullptr, 0);
   // The body is written from the client's own block: GetRawData's copy
   // would hold a large download twice in memory.
-  unsigned int size = http.GetRawData(nullptr);
-  if (size != 0) return sink->Write(http.pvResponse, size);
-  if (o.command == Command::Options && !allow_line.empty()) return sink->Write((allow_line + "\n").data(), allow_line.size() + 1);
-  return sink->Write(nullptr, 0);
+  unsigned int size = o.command == Command::Head ? 0 : http.GetRawData(nullptr);
+  if (size != 0) {
+    sink->Write(http.pvResponse, size);
+  } else if (o.command == Command::Options && !allow_line.empty()) {
+    const std::string line = allow_line + "\n";
+    sink->Write(line.data(), line.size());
+  } else {
+    sink->Write(nullptr, 0);  // an empty body still makes the -o file
+  }
+}
+
+// Configures, sends and reports one request; the exit status.
+int Execute(CZemHttp &http, const ToolOptions &o, const RunWatch &watch) {
+  std::string problem = Configure(http, o);
+  std::string body;
+  if (problem.empty() && SendsBody(o.command)) ReadRequestBody(o, &body, &problem);
+  if (!problem.empty()) return Fail(problem);
+
+  std::string allow_line;
+  int result = RunVerb(http, o, body, &allow_line);
+  if (watch.bar != nullptr) watch.bar->Finish();
+
+  const unsigned int code = http.QueryHttpStatusCode();
+  if (code >= 100 && code < 200)
+    return Fail("the server gave only interim answers (last: " + StatusLine(code) + ") to " +
+                std::to_string(http.dwMaxRetries) + " send(s); --retries allows more");
+  if (code < 200 || code > 600) return Fail(FailureText(http, "the request failed without an answer"));
+
+  std::fprintf(stderr, "%s\n", StatusLine(code).c_str());
+  OutputSink sink(o.output_file);
+  WriteResults(http, o, allow_line, &sink);
+  std::string write_error;
+  const bool written = sink.Close(&write_error);
+  if (watch.error_notified)
+    return Fail("the answer broke off after " + std::to_string(http.GetRawData(nullptr)) + " bytes (error " +
+                std::to_string(static_cast<long long>(watch.error_value)) + ")");
+  if (ReportsRunResult(o.command) && result == 0) return Fail(FailureText(http, "the announced body never arrived"));
+  if (!written) return Fail(write_error);
+  return code >= 400 ? kExitHttpError : kExitOk;
 }
 
 }  // namespace
@@ -200,48 +233,15 @@ int RunRequest(const ToolOptions &o) {
   http.SetNotifyStatusProc(OnStatusText, &watch);
   http.SetNotifyResultProc(OnResult, &watch);
 
-  std::string problem = Configure(http, o);
-  std::string body;
-  if (problem.empty() && SendsBody(o.command)) ReadRequestBody(o, &body, &problem);
-  if (!problem.empty()) return Fail(problem);
+  int exit_code = Execute(http, o, watch);
 
-  std::string allow_line;
-  int result = RunVerb(http, o, body, &allow_line);
-  if (bar) bar->Finish();
-
-  int exit_code = kExitOk;
-  const unsigned int code = http.QueryHttpStatusCode();
-  const bool answered = code >= 200 && code <= 600;
-  if (answered) {
-    std::fprintf(stderr, "%s\n", StatusLine(code).c_str());
-    OutputSink sink(o.output_file);
-    WriteResults(http, o, allow_line, &sink);
-    std::string write_error;
-    if (!sink.Close(&write_error)) exit_code = Fail(write_error);
-  }
-  if (code >= 100 && code < 200) {
-    exit_code = Fail("the server gave only interim answers (last: " + StatusLine(code) + ") to " +
-                     std::to_string(http.dwMaxRetries) + " send(s); --retries allows more");
-  } else if (!answered) {
-    exit_code = Fail(FailureText(http, "the request failed without an answer"));
-  } else if (watch.error_notified) {
-    exit_code = Fail("the answer broke off after " + std::to_string(http.GetRawData(nullptr)) + " bytes (error " +
-                     std::to_string(static_cast<long long>(watch.error_value)) + ")");
-  } else if (ReportsRunResult(o.command) && result == 0) {
-    exit_code = Fail(FailureText(http, "the announced body never arrived"));
-  } else if (exit_code == kExitOk && code >= 400) {
-    exit_code = kExitHttpError;
-  }
-
+  // Written after failed runs too: that is when the log is wanted most.
   if (o.log) {
-    // Written after failed runs too: that is when the log is wanted most.
-    if (http.GetDebugLog(o.log_file.c_str(), ZEMHTTP_LOG_ALL)) {
-      std::error_code ec;
-      std::filesystem::path where = std::filesystem::absolute(o.log_file, ec);
-      std::fprintf(stderr, "zemhttp: debug log appended to %s\n", (ec ? o.log_file : where.string()).c_str());
-    } else {
-      exit_code = Fail("cannot write the debug log to " + o.log_file);
-    }
+    if (!http.GetDebugLog(o.log_file.c_str(), ZEMHTTP_LOG_ALL))
+      return Fail("cannot write the debug log to " + o.log_file);
+    std::error_code ec;
+    std::filesystem::path where = std::filesystem::absolute(o.log_file, ec);
+    std::fprintf(stderr, "zemhttp: debug log appended to %s\n", (ec ? o.log_file : where.string()).c_str());
   }
   return exit_code;
 }

@@ -81,10 +81,11 @@ TEST(ZemhttpTool, UsageErrorsExitTwoAndSendNothing) {
 TEST(ZemhttpTool, HelpDocumentsSubcommandsOptionsAndExitCodes) {
   ToolRun help = RunTool({"--help"});
   EXPECT_EQ(0, help.exit_code);
-  for (const char *part : {"get URL", "post URL", "put URL", "delete URL", "head URL", "options URL", "trace URL",
-                           "status CODE", "--header", "--data-file", "--output", "--include", "--user", "--timeout",
-                           "--retries", "--proxy-bypass", "--proxy-file", "--proxy-section", "--log[=FILE]",
-                           "HttpLog.TXT", "Exit status", "400 or above"})
+  for (const char *part :
+       {"get URL",      "post URL",    "put URL",     "delete URL",     "head URL",     "options URL",
+        "trace URL",    "status CODE", "--header",    "--data-file",    "--output",     "--include",
+        "--user",       "--timeout",   "--retries",   "--proxy-bypass", "--proxy-file", "--proxy-section",
+        "--log[=FILE]", "HttpLog.TXT", "Exit status", "400 or above"})
     EXPECT_TRUE(Contains(help.out, part)) << "--help should mention " << part;
   // A help request answers even on a line that is otherwise wrong.
   ToolRun put_help = RunTool({"put", "--bogus", "--help"});
@@ -140,6 +141,10 @@ TEST(ZemhttpTool, BodyAndHeadersGoWhereTheOptionsSay) {
   EXPECT_TRUE(Contains(included.out, "X-Zem-Test: yes\r\n"));
   EXPECT_TRUE(Contains(included.out, "\r\n\r\n" + binary)) << "headers, a blank line, then the body";
 
+  ToolRun unwritable = RunTool({"get", server.Url("/bin"), "-o", "no-such-folder/saved.bin"}, folder.path());
+  EXPECT_EQ(1, unwritable.exit_code) << "an answer that cannot be saved is a failed run";
+  EXPECT_TRUE(Contains(unwritable.err, "cannot write no-such-folder/saved.bin")) << unwritable.err;
+
   int closed_port = zemtest::FreeLoopbackPorts(1)[0];
   RunTool({"get", "http://127.0.0.1:" + std::to_string(closed_port) + "/", "-o", "never.bin"}, folder.path());
   EXPECT_EQ("", zemtest::read_file(folder.file("never.bin"))) << "a run without an answer should leave no file";
@@ -160,7 +165,10 @@ TEST(ZemhttpTool, EachSubcommandSendsItsVerbBodyAndOptions) {
     const char *body;
   } cases[] = {
       {{"post", server.Url("/form?q=1"), "--data-file", "-", "-u", "ann:s3cret", "-H", "X-Name:  zem"},
-       "from stdin", "POST", "/form", "from stdin"},
+       "from stdin",
+       "POST",
+       "/form",
+       "from stdin"},
       {{"get", server.Url("/doc?x=1&y=2")}, "", "GET", "/doc?x=1&y=2", ""},
       {{"put", server.Url("/dir/note.txt"), "--data-file", "note.txt"}, "", "PUT", "/dir/note.txt", "file body"},
       {{"delete", server.Url("/dir/note.txt")}, "", "DELETE", "/dir/note.txt", ""},
@@ -260,9 +268,10 @@ TEST(ZemhttpTool, LogAndProgressGoToTheirPlaces) {
 TEST(ZemhttpTool, StatusPrintsTheClientsTexts) {
   ToolRun known = RunTool({"status", "404"});
   EXPECT_EQ(0, known.exit_code);
-  EXPECT_EQ("404 Object Not Found\nThe server has not found anything matching the requested URI (Uniform Resource "
-            "Identifier).\n",
-            known.out);
+  EXPECT_EQ(
+      "404 Object Not Found\nThe server has not found anything matching the requested URI (Uniform Resource "
+      "Identifier).\n",
+      known.out);
   ToolRun unknown = RunTool({"status", "299"});
   EXPECT_EQ(1, unknown.exit_code);
   EXPECT_EQ("", unknown.out);
