@@ -1,12 +1,11 @@
-// What the request configuration tests share: a client's log lines, a client
-// bound to the internet-library double, and a stay in another current folder.
+// What the request configuration tests share: a client's log lines and a
+// client bound to the internet-library double.
 #ifndef ZEM_TESTS_CLIENT_CONFIG_TEST_UTIL_H
 #define ZEM_TESTS_CLIENT_CONFIG_TEST_UTIL_H
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -55,21 +54,6 @@ class ClientOnDouble : public ::testing::Test {
   }
   WinInetDouble wininet;
   CZemHttp http{0, 0, 0, 1};
-};
-
-// Makes a folder the current folder for the guard's lifetime: bare file and
-// module names are looked for there.
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string &folder) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder);
-  }
-  ~CurrentFolder() { std::filesystem::current_path(previous_); }
-  CurrentFolder(const CurrentFolder &) = delete;
-  CurrentFolder &operator=(const CurrentFolder &) = delete;
-
- private:
-  std::filesystem::path previous_;
 };
 
 }  // namespace zemtest

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,16 +174,14 @@ TEST(LibraryBinding, WinHttpChoiceBindsNothing) {
   // bound from it.
   zemtest::TempDir folder;
   folder.copy_in(ZEM_TEST_DOUBLE_PATH, "WINHTTP.DLL");
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::filesystem::current_path(folder.path());
+  std::unique_ptr<zemtest::CurrentFolder> here = std::make_unique<zemtest::CurrentFolder>(folder.path());
   {
     CZemHttp http(1, 2, 3, 1);
-    std::filesystem::current_path(previous);
+    here.reset();
     EXPECT_NE(http.hWinInet, nullptr) << http.szLastError;
     EXPECT_EQ(http.CheckSystemAvailable(), 0);
     for (const auto &entry : Table(http)) EXPECT_EQ(entry.second, nullptr) << entry.first;
   }
-  std::filesystem::current_path(previous);
 }
 
 }  // namespace

@@ -27,18 +27,6 @@ std::string WithBackslashes(std::string path) {
   return path;
 }
 
-// Runs the test body from another folder, and comes back whatever happens.
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string &path) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~CurrentFolder() { std::filesystem::current_path(previous_); }
-
- private:
-  std::filesystem::path previous_;
-};
-
 // Calls an export of a loaded module and checks it really is that module's code.
 int CallAnswer(HMODULE module) {
   auto answer = reinterpret_cast<int(WINAPI *)(void)>(
@@ -73,7 +61,7 @@ TEST(LoadLibrary, FileNameInTheWrongCaseIsFoundInItsFolder) {
 TEST(LoadLibrary, BareNameIsFoundInTheCurrentFolder) {
   zemtest::TempDir dir;
   const std::string copy = dir.copy_in(kModule, "jsproxy.dll");
-  CurrentFolder here(dir.path());
+  zemtest::CurrentFolder here(dir.path());
   HMODULE module = LoadLibraryA("JSPROXY.DLL");
   ASSERT_NE(module, nullptr) << "bare name in the current folder failed with " << GetLastError();
   EXPECT_EQ(ModuleFileName(module), Canonical(copy));

@@ -75,11 +75,10 @@ TEST_F(ProfileFile, MissingFileGivesTheDefaultAndError2) {
 }
 
 TEST_F(ProfileFile, FileNameIsFoundInTheCurrentFolderInAnyCase) {
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir_.path());
-  const std::string bare = Read("PROXY", "szProxyNames", "", "ZEMPROXY.INI");
-  std::filesystem::current_path(previous);
-  EXPECT_EQ(bare, "proxy.example:8080");
+  {
+    zemtest::CurrentFolder here(dir_.path());
+    EXPECT_EQ(Read("PROXY", "szProxyNames", "", "ZEMPROXY.INI"), "proxy.example:8080");
+  }
 
   std::string backslashed = dir_.path() + "\\zemproxy.ini";
   EXPECT_EQ(Read("PROXY", "szProxyNames", "", backslashed), "proxy.example:8080");

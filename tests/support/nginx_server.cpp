@@ -179,7 +179,6 @@ std::string NginxServer::MakeFile(const std::string &relative, unsigned long lon
   return path;
 }
 
-std::string NginxServer::AccessLog() const { return read_file(dir_.file("access.log")); }
 std::string NginxServer::ErrorLog() const { return read_file(dir_.file("error.log")); }
 
 }  // namespace zemtest

@@ -41,7 +41,6 @@ class NginxServer {
   // A file of exactly `size` bytes (zeros, made sparse) for large downloads
   // that should not be held in memory first; returns its full path.
   std::string MakeFile(const std::string &relative, unsigned long long size) const;
-  std::string AccessLog() const;
   std::string ErrorLog() const;
 
  private:

@@ -3,6 +3,7 @@
 #ifndef ZEM_TEST_TEMP_DIR_H
 #define ZEM_TEST_TEMP_DIR_H
 
+#include <filesystem>
 #include <string>
 
 namespace zemtest {
@@ -24,6 +25,21 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// Makes a folder the current folder for the guard's lifetime: bare file and
+// module names are looked for there.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string &folder) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolder() { std::filesystem::current_path(previous_); }
+  CurrentFolder(const CurrentFolder &) = delete;
+  CurrentFolder &operator=(const CurrentFolder &) = delete;
+
+ private:
+  std::filesystem::path previous_;
 };
 
 // The whole content of a file, or "" when it cannot be read.
