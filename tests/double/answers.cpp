@@ -114,7 +114,7 @@ BOOL PutBytes(const std::string &bytes, void *pvBuffer, DWORD *pcb) {
   return TRUE;
 }
 
-BOOL CrackUrl(const char *pszUrl, DWORD cchUrl, URL_COMPONENTSA *pParts, const CrackedUrl *pScripted) {
+BOOL CrackUrl(const char *pszUrl, DWORD cchUrl, URL_COMPONENTSA *pParts) {
   // A record of another size was built for another layout: refusing it
   // catches a caller that sets the size wrongly.
   if (pszUrl == nullptr || pParts == nullptr || pParts->dwStructSize != sizeof(URL_COMPONENTSA)) {
@@ -123,9 +123,7 @@ BOOL CrackUrl(const char *pszUrl, DWORD cchUrl, URL_COMPONENTSA *pParts, const C
   }
   std::string url = cchUrl == 0 ? std::string(pszUrl) : std::string(pszUrl, cchUrl);
   CrackedUrl parts;
-  if (pScripted != nullptr) {
-    parts = *pScripted;
-  } else if (!SplitUrl(url, &parts)) {
+  if (!SplitUrl(url, &parts)) {
     SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     return FALSE;
   }

@@ -19,12 +19,6 @@ class ScriptImpl : public Script {
       a.error = error;
     });
   }
-  Script &Error(DWORD error) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Current().setsError = true;
-    Current().error = error;
-    return *this;
-  }
   Script &Do(std::function<uint64_t(const Invocation &)> action) override {
     return Set(Answer::kDo, [&](Answer &a) { a.action = std::move(action); });
   }
@@ -35,7 +29,6 @@ class ScriptImpl : public Script {
       a.data = text;
     });
   }
-  Script &Url(const CrackedUrl &parts) override { return Set(Answer::kUrl, [&](Answer &a) { a.url = parts; }); }
   Script &ProxyInfo(DWORD accessType, const std::string &proxy, const std::string &bypass) override {
     return Set(Answer::kProxy, [&](Answer &a) {
       a.accessType = accessType;
@@ -124,7 +117,6 @@ class State : public Control {
     for (const Call &c : calls_) out.push_back(c.function);
     return out;
   }
-  void SetMessage(DWORD id, const std::string &text) override;
   void Reset() override {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.clear();
@@ -162,8 +154,6 @@ State &TheState() {
 }
 
 }  // namespace
-
-void State::SetMessage(DWORD id, const std::string &text) { SetTableMessage(id, text); }
 
 CallBuilder::CallBuilder(const char *function) {
   call_.function = function;

@@ -12,16 +12,27 @@
 
 namespace zemdouble {
 
+// The parts InternetCrackUrlA hands back for a URL.
+struct CrackedUrl {
+  std::string scheme;
+  INTERNET_SCHEME nScheme = INTERNET_SCHEME_HTTP;
+  std::string host;
+  INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
+  std::string user;
+  std::string password;
+  std::string path;
+  std::string extra;
+};
+
 // One scripted answer.
 struct Answer {
-  enum Kind { kDefault, kReturn, kFail, kDo, kData, kResponse, kUrl, kProxy };
+  enum Kind { kDefault, kReturn, kFail, kDo, kData, kResponse, kProxy };
   Kind kind = kDefault;
   uint64_t result = 0;
   bool setsError = false;
   DWORD error = 0;
   std::function<uint64_t(const Invocation &)> action;
   std::string data;  // kData; for InternetReadFile the part this call delivers
-  CrackedUrl url;
   DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;
   std::string proxy;
   std::string bypass;
@@ -67,12 +78,9 @@ BOOL PutText(const std::string &text, char *pszBuffer, DWORD *pcb);
 BOOL PutBytes(const std::string &bytes, void *pvBuffer, DWORD *pcb);
 
 // Default and scripted answers that fill out-parameters.
-BOOL CrackUrl(const char *pszUrl, DWORD cchUrl, URL_COMPONENTSA *pParts, const CrackedUrl *pScripted);
+BOOL CrackUrl(const char *pszUrl, DWORD cchUrl, URL_COMPONENTSA *pParts);
 BOOL QueryInfoDefault(DWORD dwLevel, void *pvBuffer, DWORD *pcb);
 BOOL QueryProxy(const Answer &answer, void *pvBuffer, DWORD *pcb);
-
-// Adds or replaces a message of the exported message table.
-void SetTableMessage(DWORD id, const std::string &text);
 
 }  // namespace zemdouble
 

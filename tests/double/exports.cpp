@@ -240,9 +240,8 @@ BOOLAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPUR
   CallBuilder b("InternetCrackUrlA");
   b.Text(lpszUrl, LengthOrWhole(dwUrlLength, 0)).Number(dwUrlLength).Number(dwFlags);
   b.Pointer(lpUrlComponents);
-  return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
-    return CrackUrl(lpszUrl, dwUrlLength, lpUrlComponents, a.kind == Answer::kUrl ? &a.url : nullptr);
-  }));
+  return static_cast<BOOL>(
+      Respond(b, [&](const Answer &) -> uint64_t { return CrackUrl(lpszUrl, dwUrlLength, lpUrlComponents); }));
 }
 
 BOOLAPI InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl, LPDWORD lpdwUrlLength) {

@@ -64,18 +64,6 @@ struct Invocation {
   DWORD Dword(size_t i) const { return static_cast<DWORD>(raw.at(i)); }
 };
 
-// The parts InternetCrackUrlA hands back for a scripted URL.
-struct CrackedUrl {
-  std::string scheme;
-  INTERNET_SCHEME nScheme = INTERNET_SCHEME_HTTP;
-  std::string host;
-  INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
-  std::string user;
-  std::string password;
-  std::string path;
-  std::string extra;
-};
-
 // One function's answers.
 class Script {
  public:
@@ -85,8 +73,6 @@ class Script {
   virtual Script &Return(uint64_t result) = 0;
   // The current answer fails: result 0 (FALSE, null handle) and last error.
   virtual Script &Fail(DWORD error) = 0;
-  // The last error set with the current answer's result.
-  virtual Script &Error(DWORD error) = 0;
   // The current answer runs a callback: it may fill out-parameters and set
   // the last error, and returns the call's result.
   virtual Script &Do(std::function<uint64_t(const Invocation &)> action) = 0;
@@ -99,9 +85,6 @@ class Script {
   virtual Script &Data(const std::string &data) = 0;
   // InternetGetLastResponseInfoA: the response error number with the text.
   virtual Script &Response(DWORD error, const std::string &text) = 0;
-  // InternetCrackUrlA answers these parts, into the caller's buffers or as
-  // pointers, as the record asks.
-  virtual Script &Url(const CrackedUrl &parts) = 0;
   // InternetQueryOptionA with INTERNET_OPTION_PROXY answers this record, its
   // texts packed behind it in the caller's buffer.
   virtual Script &ProxyInfo(DWORD accessType, const std::string &proxy, const std::string &bypass) = 0;
@@ -119,8 +102,6 @@ class Control {
   virtual std::vector<Call> CallsTo(const std::string &function) = 0;
   // The function names of every call, in order.
   virtual std::vector<std::string> Names() = 0;
-  // Adds or replaces a message of the module's message table.
-  virtual void SetMessage(DWORD id, const std::string &text) = 0;
   // Forgets calls and scripts; handles count from the start again.
   virtual void Reset() = 0;
 
