@@ -134,33 +134,26 @@ TEST(LibraryBinding, LongModulePathIsCutTo246CharactersBeforeTheName) {
   EXPECT_EQ(ModuleFile(http.hWinInet), folder + "/WININET.DLL");
 }
 
-TEST(LibraryBinding, MissingLibraryIsRecordedAndTheObjectStaysUsable) {
-  zemtest::TempDir emptyFolder;
-  CZemHttp http(0, 0, 0, 1);
-  http.EnableLogging(20, 20, 0);
-  ASSERT_EQ(http.SetModulePath(emptyFolder.path().c_str()), 1);
-
-  EXPECT_EQ(http.LoadWinInet(), 0);
-  EXPECT_EQ(http.hWinInet, nullptr);
-  EXPECT_EQ(http.GetLastOSError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-  EXPECT_STREQ(http.szLastError, "CZemHttp::LoadWinInet OS exception error#: 126");
-  EXPECT_EQ(http.CheckSystemAvailable(), 0);
-  EXPECT_EQ(http.m_WinInet_InternetOpenA, nullptr);
-
-  // Logging and errors go on working.
-  EXPECT_EQ(http.LogAddLine("still logging"), 1);
-  http.SetError(5, "still recording %d", 0);
-  EXPECT_STREQ(http.szLastError, "still recording 5");
-}
-
-TEST(LibraryBinding, UnloadableFileReportsTheSystemsReason) {
-  zemtest::TempDir folder;
-  folder.write("WININET.DLL", "not a loadable library");
-  CZemHttp http(0, 0, 0, 1);
-  ASSERT_EQ(http.SetModulePath(folder.path().c_str()), 1);
-  EXPECT_EQ(http.LoadWinInet(), 0);
-  EXPECT_EQ(http.GetLastOSError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
-  EXPECT_STREQ(http.szLastError, "CZemHttp::LoadWinInet OS exception error#: 193");
+// A folder without the library, and one whose WININET.DLL is no library.
+TEST(LibraryBinding, MissingOrUnloadableLibraryIsRecordedAndTheObjectStaysUsable) {
+  for (const bool bPresent : {false, true}) {
+    zemtest::TempDir folder;
+    if (bPresent) folder.write("WININET.DLL", "not a loadable library");
+    CZemHttp http(0, 0, 0, 1);
+    http.EnableLogging(20, 20, 0);
+    ASSERT_EQ(http.SetModulePath(folder.path().c_str()), 1);
+    EXPECT_EQ(http.LoadWinInet(), 0);
+    EXPECT_EQ(http.hWinInet, nullptr);
+    EXPECT_EQ(http.GetLastOSError(), static_cast<DWORD>(bPresent ? ERROR_BAD_EXE_FORMAT : ERROR_MOD_NOT_FOUND));
+    EXPECT_STREQ(http.szLastError, bPresent ? "CZemHttp::LoadWinInet OS exception error#: 193"
+                                            : "CZemHttp::LoadWinInet OS exception error#: 126");
+    EXPECT_EQ(http.CheckSystemAvailable(), 0);
+    EXPECT_EQ(http.m_WinInet_InternetOpenA, nullptr);
+    // Logging and errors go on working.
+    EXPECT_EQ(http.LogAddLine("still logging"), 1);
+    http.SetError(5, "still recording %d", 0);
+    EXPECT_STREQ(http.szLastError, "still recording 5");
+  }
 }
 
 TEST(LibraryBinding, WinHttpChoiceBindsNothing) {
