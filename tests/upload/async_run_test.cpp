@@ -11,6 +11,7 @@
 
 namespace {
 
+using uploadtest::HasLine;
 using uploadtest::Notice;
 using uploadtest::NoticeLog;
 using uploadtest::Task;
@@ -27,10 +28,6 @@ std::vector<std::string> Lines(int nDocument) {
     if (line.rfind(created, 0) == 0 && line.back() == ')') line = created + "<handle>)";
   }
   return lines;
-}
-
-bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // Runs the task as a caller does and tells how long the run took.
@@ -188,8 +185,7 @@ TEST(AsyncRun, CancelCommandOfTheCallerEndsTheRun) {
   task.AimAt(server.port());
   ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
   // The Cancel of the caller's progress dialog, waiting in the thread's queue.
-  const HWND hDialog = CreateDialogParamA(GetModuleHandleA("ZEMHTTP.DLL"), MAKEINTRESOURCEA(101), nullptr,
-                                          [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  const HWND hDialog = uploadtest::ProgressDialog();
   ASSERT_NE(nullptr, hDialog);
   ASSERT_TRUE(PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0));
   EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "the Cancel was not taken";

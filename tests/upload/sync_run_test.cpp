@@ -20,8 +20,6 @@ using zemtest::Reply;
 
 constexpr INT_PTR kSecond = 0x5EC0;
 
-INT_PTR CALLBACK IgnoreDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
 std::string ControlText(HWND hDialog, int nId) {
   char szText[128] = "";
   GetDlgItemTextA(hDialog, nId, szText, sizeof szText);
@@ -42,8 +40,7 @@ TEST(SyncRun, PostsTheRecordAndHandsBackTheAnswer) {
   ASSERT_EQ(1, ScSetConnStrings(task.doc, SC_STR_ADD_HEADER, "X-PASSWORD: secret"));
   // The progress dialog a caller may show: the run writes step and result
   // into its controls 404 and 505.
-  const HWND hDialog = CreateDialogParamA(GetModuleHandleA("ZEMHTTP.DLL"), MAKEINTRESOURCEA(101), nullptr,
-                                          IgnoreDialog, 0);
+  const HWND hDialog = uploadtest::ProgressDialog();
   ASSERT_NE(nullptr, hDialog);
   EXPECT_EQ("Initializing", ControlText(hDialog, 404));
   task.ctx()->hWnd = hDialog;
@@ -152,8 +149,7 @@ TEST(SyncRun, OutcomeClassFollowsTheStatusCode) {
       EXPECT_EQ(static_cast<DWORD>(c.status), uploadtest::Field(task.ctx()->dwStatusCode));
       EXPECT_EQ("body of " + std::to_string(c.status), task.Answer()) << "every answer with data is handed back";
       const auto lines = StatusLinesWithoutTime(task.doc);
-      const bool logged_failure = std::find(lines.begin(), lines.end(), "-- GetInquiryResult(), Failed") != lines.end();
-      EXPECT_EQ(c.status != 200, logged_failure) << "status " << c.status;
+      EXPECT_EQ(c.status != 200, uploadtest::HasLine(lines, "-- GetInquiryResult(), Failed")) << "status " << c.status;
     }
     const auto got = notices.Notices();
     ASSERT_FALSE(got.empty());

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <initializer_list>
 #include <mutex>
@@ -98,6 +99,17 @@ inline std::vector<std::string> DirectOpenLines() {
           "-- Internet Pxy AuthPsw[] ",   "-- Internet User Name  [] ",
           "-- Internet User Pswd  [] ",   "-- Internet User Agent [] ",
           "-- Opening Internet using Direct Access"};
+}
+
+inline bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The library's progress dialog (template 101) as a caller shows it, with a
+// procedure that handles nothing.
+inline HWND ProgressDialog() {
+  return CreateDialogParamA(GetModuleHandleA("ZEMHTTP.DLL"), MAKEINTRESOURCEA(101), nullptr,
+                            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
 }
 
 inline std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
