@@ -50,7 +50,8 @@ TEST_F(ServiceLog, ArrayGrowsInStepsUpToTheMaximumThenDropsNewLines) {
   EXPECT_EQ(Line(10), "line 10");
 }
 
-TEST_F(ServiceLog, FirstAllocationIsCappedAtTheMaximum) {
+TEST_F(ServiceLog, FirstAllocationIsCappedAtTheMaximumAndReplacesAnEmptyArray) {
+  ASSERT_EQ(http.EnableLogging(10, 6, 2), 1);
   ASSERT_EQ(http.EnableLogging(5, 8, 2), 1);
   EXPECT_EQ(http.nLogCapacity, 5);
   EXPECT_EQ(http.nLogGrowBy, 2);
@@ -100,13 +101,6 @@ TEST_F(ServiceLog, RaisingTheMaximumWithoutAStepStopsLogging) {
   EXPECT_EQ(http.nLogMaxLines, 10);
   EXPECT_EQ(http.LogAddLine("no room"), 0);
   EXPECT_EQ(http.GetDbgLineCount(), 3);
-}
-
-TEST_F(ServiceLog, EnablingAgainWithoutLinesReplacesTheEmptyArray) {
-  ASSERT_EQ(http.EnableLogging(10, 6, 2), 1);
-  ASSERT_EQ(http.EnableLogging(3, 2, 1), 1);
-  EXPECT_EQ(http.nLogCapacity, 2);
-  EXPECT_EQ(AddLines(4), 3);
 }
 
 TEST_F(ServiceLog, UnrepresentableArrayFailsCleanly) {
