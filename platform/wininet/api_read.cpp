@@ -24,6 +24,10 @@ std::shared_ptr<Transfer> SentTransfer(HINTERNET hFile) {
   return request->transfer;
 }
 
+// Only the part of a read buffer that is filled is probed: a read that finds
+// the body's end touches nothing.
+bool IsWritableStretch(char *start, size_t size) { return IsWritable(start, size); }
+
 }  // namespace
 
 BOOL WINAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD, DWORD_PTR) {
@@ -44,13 +48,13 @@ BOOL WINAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfB
   if (lpdwNumberOfBytesRead == nullptr) return Fail(ERROR_INVALID_PARAMETER, "lpdwNumberOfBytesRead is null.");
   if (!CheckWritable(lpdwNumberOfBytesRead, sizeof(DWORD), "lpdwNumberOfBytesRead")) return FALSE;
   *lpdwNumberOfBytesRead = 0;
-  if (!CheckWritable(lpBuffer, dwNumberOfBytesToRead, "lpBuffer")) return FALSE;
+  if (lpBuffer == nullptr && dwNumberOfBytesToRead > 0) return Fail(ERROR_INVALID_PARAMETER, "lpBuffer is null.");
   auto transfer = SentTransfer(hFile);
   if (!transfer) return FALSE;
   if (dwNumberOfBytesToRead == 0) return Succeed();
   std::string detail;
-  const DWORD error =
-      transfer->Read(static_cast<char *>(lpBuffer), dwNumberOfBytesToRead, lpdwNumberOfBytesRead, &detail);
+  const DWORD error = transfer->Read(static_cast<char *>(lpBuffer), dwNumberOfBytesToRead, lpdwNumberOfBytesRead,
+                                     &detail, true, &IsWritableStretch);
   if (error != 0) return Fail(error, detail);
   return Succeed();
 }
@@ -63,9 +67,9 @@ BOOL WINAPI InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOu
     return Fail(ERROR_INVALID_PARAMETER,
                 "lpBuffersOut->dwStructSize is not " + std::to_string(sizeof(INTERNET_BUFFERSA)) + ".");
   }
-  if (!CheckWritable(lpBuffersOut, sizeof(INTERNET_BUFFERSA), "lpBuffersOut") ||
-      !CheckWritable(lpBuffersOut->lpvBuffer, lpBuffersOut->dwBufferLength, "lpBuffersOut->lpvBuffer")) {
-    return FALSE;
+  if (!CheckWritable(lpBuffersOut, sizeof(INTERNET_BUFFERSA), "lpBuffersOut")) return FALSE;
+  if (lpBuffersOut->lpvBuffer == nullptr && lpBuffersOut->dwBufferLength > 0) {
+    return Fail(ERROR_INVALID_PARAMETER, "lpBuffersOut->lpvBuffer is null.");
   }
   auto transfer = SentTransfer(hFile);
   if (!transfer) return FALSE;
@@ -77,7 +81,7 @@ BOOL WINAPI InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOu
   // IRF_NO_WAIT takes what has arrived; otherwise the buffer is filled as by
   // InternetReadFile.
   const DWORD error = transfer->Read(static_cast<char *>(lpBuffersOut->lpvBuffer), size, &read, &detail,
-                                     (dwFlags & IRF_NO_WAIT) == 0);
+                                     (dwFlags & IRF_NO_WAIT) == 0, &IsWritableStretch);
   if (error != 0) return Fail(error, detail);
   lpBuffersOut->dwBufferLength = read;
   return Succeed();

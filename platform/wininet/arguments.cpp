@@ -1,10 +1,16 @@
 #include "arguments.h"
 
+#include <pthread.h>
+
+#include <cstdint>
 #include <cstring>
 
 #include "failure.h"
 
 namespace zem::wininet {
+namespace {
+bool BadForReading(const void *pointer, size_t size);
+}  // namespace
 
 bool ReadText(LPCSTR text, const char *name, std::string *out, size_t max_length) {
   out->clear();
@@ -32,7 +38,7 @@ bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out
          std::string(name) + " is longer than " + std::to_string(max_length) + " characters.");
     return false;
   }
-  if (IsBadReadPtr(text, length)) {
+  if (BadForReading(text, length)) {
     Fail(ERROR_INVALID_PARAMETER, std::string(name) + " is not readable over its given length.");
     return false;
   }
@@ -56,14 +62,56 @@ bool CheckMemory(bool bad, const void *pointer, size_t size, const char *name, c
   return true;
 }
 
+// Out-parameters mostly live in the caller's stack frame. Everything from
+// this function's own frame up to the top of the thread's stack is mapped
+// and writable while the thread runs, so such a range needs no question to
+// the kernel.
+bool OnLiveStack(const void *pointer, size_t size) {
+  thread_local uintptr_t stack_top = 0;
+  if (stack_top == 0) {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return false;
+    void *low = nullptr;
+    size_t length = 0;
+    if (pthread_attr_getstack(&attributes, &low, &length) == 0) {
+      stack_top = reinterpret_cast<uintptr_t>(low) + length;
+    }
+    pthread_attr_destroy(&attributes);
+  }
+  const char here = 0;
+  const auto start = reinterpret_cast<uintptr_t>(pointer);
+  return start >= reinterpret_cast<uintptr_t>(&here) && start + size >= start && start + size <= stack_top;
+}
+
+// The probes ask the kernel page by page. For a large buffer its first and
+// last bytes are asked about: a null, freed or overstated buffer fails there,
+// and a body of many megabytes is not probed a page at a time on every call.
+constexpr size_t kWholeProbeLimit = 16 * 1024;
+
+bool BadForReading(const void *pointer, size_t size) {
+  if (OnLiveStack(pointer, size)) return false;
+  if (size <= kWholeProbeLimit) return IsBadReadPtr(pointer, size);
+  const char *bytes = static_cast<const char *>(pointer);
+  return IsBadReadPtr(bytes, 1) || IsBadReadPtr(bytes + size - 1, 1);
+}
+
+bool BadForWriting(void *pointer, size_t size) {
+  if (OnLiveStack(pointer, size)) return false;
+  if (size <= kWholeProbeLimit) return IsBadWritePtr(pointer, size);
+  char *bytes = static_cast<char *>(pointer);
+  return IsBadWritePtr(bytes, 1) || IsBadWritePtr(bytes + size - 1, 1);
+}
+
 }  // namespace
 
 bool CheckReadable(const void *pointer, size_t size, const char *name) {
-  return CheckMemory(size != 0 && pointer != nullptr && IsBadReadPtr(pointer, size), pointer, size, name, "read");
+  return CheckMemory(size != 0 && pointer != nullptr && BadForReading(pointer, size), pointer, size, name, "read");
 }
 
+bool IsWritable(void *pointer, size_t size) { return size == 0 || (pointer != nullptr && !BadForWriting(pointer, size)); }
+
 bool CheckWritable(void *pointer, size_t size, const char *name) {
-  return CheckMemory(size != 0 && pointer != nullptr && IsBadWritePtr(pointer, size), pointer, size, name,
+  return CheckMemory(size != 0 && pointer != nullptr && BadForWriting(pointer, size), pointer, size, name,
                      "written");
 }
 

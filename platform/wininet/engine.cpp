@@ -43,26 +43,82 @@ void Engine::RemoveSession() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (sessions_ > 0) --sessions_;
   if (sessions_ != 0 || !running_) return;
-  curl_multi_wakeup(multi_);
+  wake_engine_.notify_one();
   if (OnEngineThread()) return;  // the loop ends by itself once back in it
   stopped_.wait(lock, [this] { return !running_ || sessions_ > 0; });
   if (!running_ && thread_.joinable()) thread_.join();
 }
 
-void Engine::Start(const std::shared_ptr<Transfer> &transfer) { Post(Op::kStart, transfer); }
-void Engine::Stop(const std::shared_ptr<Transfer> &transfer) { Post(Op::kStop, transfer); }
-void Engine::Resume(const std::shared_ptr<Transfer> &transfer) { Post(Op::kResume, transfer); }
+void Engine::Start(const std::shared_ptr<Transfer> &transfer) { Post(Op::kStart, transfer, transfer->async()); }
+void Engine::Stop(const std::shared_ptr<Transfer> &transfer) { Post(Op::kStop, transfer, true); }
+void Engine::Resume(const std::shared_ptr<Transfer> &transfer) { Post(Op::kResume, transfer, transfer->async()); }
 
-void Engine::Post(Op op, const std::shared_ptr<Transfer> &transfer) {
+// A synchronous caller's commands are run when it next drives, which it does
+// at once when it waits; the engine thread is woken for the others.
+void Engine::Post(Op op, const std::shared_ptr<Transfer> &transfer, bool background) {
   std::lock_guard<std::mutex> lock(mutex_);
   commands_.push_back({op, transfer});
   if (!running_) {
-    // A thread that ended earlier has left the loop for good: collect it.
+    // A thread that ended earlier has left its loop for good: collect it.
     if (thread_.joinable()) thread_.join();
     running_ = true;
     thread_ = std::thread(&Engine::Run, this);
-  } else {
+  }
+  // Should the driver stop before it gets to it, the engine thread runs it.
+  if (background) background_command_ = true;
+  if (driving_) {
+    curl_multi_wakeup(multi_);  // the driver may be waiting for sockets
+  } else if (background) {
+    wake_engine_.notify_one();
+  }
+}
+
+void Engine::Progress(std::unique_lock<std::mutex> &transfer_lock, std::condition_variable &changed, int &waiters) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (driving_ && !engine_driving_) {
+    // Another caller drives and touches this transfer when anything arrives;
+    // when it stops, the engine thread drives for this one.
+    ++passive_waiters_;
+    lock.unlock();
+    ++waiters;
+    changed.wait(transfer_lock);
+    --waiters;
+    lock.lock();
+    --passive_waiters_;
+    return;
+  }
+  // The driver's callbacks take the transfer's lock.
+  transfer_lock.unlock();
+  bool waited = false;
+  if (driving_) {
+    // The engine thread drives: it hands over after its round, which may
+    // already have brought what this caller waits for.
+    ++role_wanted_;
     curl_multi_wakeup(multi_);
+    role_free_.wait(lock, [this] { return !driving_; });
+    --role_wanted_;
+    waited = true;
+  }
+  driving_ = true;
+  lock.unlock();
+  Step(!waited);
+  lock.lock();
+  ReleaseRole(lock);
+  lock.unlock();
+  transfer_lock.lock();
+}
+
+bool Engine::EngineHasWork() const {
+  return background_count_ > 0 || passive_waiters_ > 0 || background_command_;
+}
+
+void Engine::ReleaseRole(std::unique_lock<std::mutex> &) {
+  driving_ = false;
+  engine_driving_ = false;
+  if (role_wanted_ > 0) {
+    role_free_.notify_one();
+  } else if (EngineHasWork()) {
+    wake_engine_.notify_one();
   }
 }
 
@@ -70,31 +126,50 @@ void Engine::Run() {
   t_on_engine_thread = true;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    std::deque<Command> commands;
-    commands.swap(commands_);
-    lock.unlock();
-    for (const Command &command : commands) Execute(command);
-    commands.clear();
-
-    int running = 0;
-    curl_multi_perform(multi_, &running);
-    int left = 0;
-    while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
-      if (message->msg == CURLMSG_DONE) Finish(message->easy_handle, message->data.result);
+    if (!driving_ && role_wanted_ == 0 && EngineHasWork()) {
+      driving_ = engine_driving_ = true;
+      lock.unlock();
+      Step(true);
+      lock.lock();
+      ReleaseRole(lock);
+      continue;
     }
-    const int wait_ms = EnforceTimeouts();
-
-    lock.lock();
-    if (!commands_.empty()) continue;
-    if (sessions_ == 0 && active_.empty()) {
+    if (sessions_ == 0 && !driving_ && active_count_ == 0 && commands_.empty()) {
       running_ = false;
       stopped_.notify_all();
       return;
     }
-    lock.unlock();
-    curl_multi_poll(multi_, nullptr, 0, wait_ms, nullptr);
-    lock.lock();
+    wake_engine_.wait(lock);
   }
+}
+
+void Engine::Step(bool may_wait) {
+  std::deque<Command> commands;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    may_wait = may_wait && commands_.empty();
+  }
+  if (may_wait) curl_multi_poll(multi_, nullptr, 0, wait_ms_, nullptr);
+  {
+    // Also what arrived while waiting: the wake-up that ended the wait.
+    std::lock_guard<std::mutex> lock(mutex_);
+    commands.swap(commands_);
+    background_command_ = false;
+  }
+  for (const Command &command : commands) Execute(command);
+  commands.clear();
+  int running = 0;
+  curl_multi_perform(multi_, &running);
+  int left = 0;
+  while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
+    if (message->msg == CURLMSG_DONE) Finish(message->easy_handle, message->data.result);
+  }
+  wait_ms_ = EnforceTimeouts();
+  size_t background = 0;
+  for (const auto &entry : active_) background += entry.second->async() ? 1 : 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  active_count_ = active_.size();
+  background_count_ = background;
 }
 
 void Engine::Execute(const Command &command) {

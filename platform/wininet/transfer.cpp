@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cookie_jar.h"
+#include "easy_handles.h"
 #include "engine.h"
 #include "error_map.h"
 #include "failure.h"
@@ -25,7 +26,11 @@ Transfer::~Transfer() {
 }
 
 void Transfer::ReleaseEasy() {
-  if (easy_ != nullptr) curl_easy_cleanup(easy_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+  }
+  GiveEasyHandle(easy_);
   easy_ = nullptr;
   curl_slist_free_all(wire_list_);
   wire_list_ = nullptr;
@@ -35,11 +40,7 @@ void Transfer::ReleaseEasy() {
 
 // ---- callers ----
 
-void Transfer::Wait(std::unique_lock<std::mutex> &lock) {
-  ++waiters_;
-  changed_.wait(lock);
-  --waiters_;
-}
+void Transfer::Wait(std::unique_lock<std::mutex> &lock) { engine_.Progress(lock, changed_, waiters_); }
 
 void Transfer::DeliverLocalReports(std::unique_lock<std::mutex> &lock) {
   while (!local_reports_.empty()) {
@@ -108,11 +109,17 @@ DWORD Transfer::Available(DWORD *bytes, std::string *detail) {
   }
 }
 
-DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait) {
+DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait,
+                     const std::function<bool(char *, size_t)> &writable) {
   *read = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    *read += static_cast<DWORD>(queue_.Take(buffer + *read, size - *read));
+    const size_t next = std::min<size_t>(size - *read, queue_.size());
+    if (next > 0 && !writable(buffer + *read, next)) {
+      *detail = "lpBuffer cannot be written over its given length.";
+      return ERROR_NOACCESS;
+    }
+    *read += static_cast<DWORD>(queue_.Take(buffer + *read, next));
     MaybeResume(lock);
     if (*read == size || (!wait && *read > 0)) return 0;
     if (queue_.size() > 0) continue;
@@ -162,8 +169,10 @@ DWORD Transfer::EndBody() {
 }
 
 void Transfer::Cancel() {
+  bool running;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    running = !released_;
     if (!done_) {
       done_ = true;
       error_ = ERROR_INTERNET_OPERATION_CANCELLED;
@@ -173,7 +182,8 @@ void Transfer::Cancel() {
     queue_.Clear();
     changed_.notify_all();
   }
-  engine_.Stop(shared_from_this());
+  // A transfer the engine has let go of needs nothing more from it.
+  if (running) engine_.Stop(shared_from_this());
 }
 
 bool Transfer::cancelled() const {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -84,7 +85,10 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // Fills the buffer, waiting for bytes as needed, until it is full or the
   // body ends (without waiting: takes what is queued). Bytes read before a
   // failure are returned first; the failure comes with the next read.
-  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait = true);
+  // `writable` vets each stretch of the buffer before it is written (false:
+  // ERROR_NOACCESS), so that only what is filled is probed.
+  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait,
+             const std::function<bool(char *, size_t)> &writable);
   // A streamed body: Write queues a piece (waiting while the queue is full),
   // EndBody says no more follows.
   bool streamed() const { return spec_.streamed; }
@@ -189,6 +193,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool resume_requested_ = false;
   bool done_ = false;
   bool cancelled_ = false;
+  bool released_ = false;          // the engine has let go of the transfer
   DWORD error_ = 0;
   std::string error_detail_;
   // Reports of a synchronous sending, delivered by the thread that waits for it.

@@ -6,6 +6,7 @@
 
 #include "cookie_jar.h"
 #include "curl_text.h"
+#include "easy_handles.h"
 #include "engine.h"
 #include "failure.h"
 #include "transfer.h"
@@ -168,8 +169,8 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
 
   // Each step gets a handle of its own: nothing set for the step before can
   // linger, and the connections it may reuse live in the session's pool.
-  if (easy_ != nullptr) curl_easy_cleanup(easy_);
-  easy_ = curl_easy_init();
+  GiveEasyHandle(easy_);
+  easy_ = TakeEasyHandle();
   if (easy_ == nullptr) {
     *detail = "No memory for a new transfer.";
     return ERROR_NOT_ENOUGH_MEMORY;
