@@ -42,6 +42,21 @@ void Transfer::ReleaseEasy() {
 
 void Transfer::Wait(std::unique_lock<std::mutex> &lock) { engine_.Progress(lock, changed_, waiters_); }
 
+// Marks a caller's call that may wait (the transfer's lock held throughout):
+// its time-out counts from the call's start.
+class Transfer::CallerWait {
+ public:
+  explicit CallerWait(Transfer &transfer) : transfer_(transfer) {
+    if (transfer_.waiting_++ == 0) transfer_.wait_started_ = Clock::now();
+  }
+  ~CallerWait() { --transfer_.waiting_; }
+  CallerWait(const CallerWait &) = delete;
+  CallerWait &operator=(const CallerWait &) = delete;
+
+ private:
+  Transfer &transfer_;
+};
+
 void Transfer::DeliverLocalReports(std::unique_lock<std::mutex> &lock) {
   while (!local_reports_.empty()) {
     StatusReport report = std::move(local_reports_.front());
@@ -54,6 +69,7 @@ void Transfer::DeliverLocalReports(std::unique_lock<std::mutex> &lock) {
 
 DWORD Transfer::WaitForResponse(std::string *detail) {
   std::unique_lock<std::mutex> lock(mutex_);
+  CallerWait waiting(*this);
   for (;;) {
     DeliverLocalReports(lock);
     if (head_ || done_) break;
@@ -95,6 +111,7 @@ void Transfer::MaybeResume(std::unique_lock<std::mutex> &lock) {
 DWORD Transfer::Available(DWORD *bytes, std::string *detail) {
   *bytes = 0;
   std::unique_lock<std::mutex> lock(mutex_);
+  CallerWait waiting(*this);
   for (;;) {
     if (queue_.size() > 0) {
       *bytes = static_cast<DWORD>(std::min<size_t>(queue_.size(), UINT32_MAX));
@@ -113,6 +130,7 @@ DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail,
                      const std::function<bool(char *, size_t)> &writable) {
   *read = 0;
   std::unique_lock<std::mutex> lock(mutex_);
+  CallerWait waiting(*this);
   for (;;) {
     const size_t next = std::min<size_t>(size - *read, queue_.size());
     if (next > 0 && !writable(buffer + *read, next)) {
@@ -135,6 +153,7 @@ DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail,
 
 DWORD Transfer::Write(const char *data, DWORD size, std::string *detail) {
   std::unique_lock<std::mutex> lock(mutex_);
+  CallerWait waiting(*this);
   // In pieces, so that what is queued stays bounded however much is written.
   constexpr DWORD kPiece = 64 * 1024;
   DWORD written = 0;
@@ -208,9 +227,14 @@ Transfer::Clock::time_point Transfer::Deadline() const {
   // Waiting for the caller (to read, or to write the next piece) is no
   // fault of the server's.
   if (done_ || paused_ || upload_paused_ || phase_ == Phase::kConnecting) return Clock::time_point::max();
+  // A synchronous request is only waited for while its caller waits, as a
+  // read of the platform's library waits; a caller that paused between two
+  // reads has its time-out counted from its new wait.
+  if (!spec_.async && waiting_ == 0) return Clock::time_point::max();
   const DWORD limit = phase_ == Phase::kSending ? spec_.sendTimeout : spec_.receiveTimeout;
   if (IsUnlimitedTimeout(limit)) return Clock::time_point::max();
-  return last_activity_ + std::chrono::milliseconds(limit);
+  const Clock::time_point since = spec_.async ? last_activity_ : std::max(last_activity_, wait_started_);
+  return since + std::chrono::milliseconds(limit);
 }
 
 bool Transfer::TakeResume() {

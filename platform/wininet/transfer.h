@@ -114,6 +114,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
 
  private:
   enum class Phase { kConnecting, kSending, kWaiting };
+  class CallerWait;
 
   // transfer_setup.cpp: the URL, the wire headers and libcurl's options.
   DWORD SetFirstTarget(std::string *detail);
@@ -168,6 +169,8 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool discard_body_ = false;
   Phase phase_ = Phase::kConnecting;
   Clock::time_point last_activity_;
+  Clock::time_point wait_started_;  // when the current caller began to wait
+  int waiting_ = 0;                 // callers waiting now
   bool timed_out_ = false;
   ResponseHead block_;
   bool in_block_ = false;

@@ -4,6 +4,7 @@
 // connections before and during the body.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -72,6 +73,21 @@ TEST(Failures, AStallAfterTheHeadTimesTheReadOut) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_TIMEOUT), error) << path;
     EXPECT_GT(1000u, body.size()) << path;
   }
+}
+
+TEST(Failures, TheReceiveTimeOutCountsFromTheReadNotFromTheLastByte) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok(std::string(1000, 'p')).StallMidBody(1500));
+  OpenRequest r(server.port(), "GET", "/");
+  SetReceiveTimeout(r.request, 1000);
+  ASSERT_TRUE(r.Send());
+  // The caller is busy elsewhere for a while; the server's pause began when
+  // the head went out, but the read starts its own wait.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  DWORD error = 0;
+  EXPECT_EQ(std::string(1000, 'p'), wintest::ReadBody(r.request, &error));
+  EXPECT_EQ(0u, error);
 }
 
 TEST(Failures, ResetsAndAbortsHaveTheirOwnCodes) {
