@@ -36,17 +36,12 @@ bool Engine::OnEngineThread() { return t_on_engine_thread; }
 
 void Engine::AddSession() {
   std::lock_guard<std::mutex> lock(mutex_);
-  ++sessions_;
+  thread_.AddSession();
 }
 
 void Engine::RemoveSession() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (sessions_ > 0) --sessions_;
-  if (sessions_ != 0 || !running_) return;
-  wake_engine_.notify_one();
-  if (OnEngineThread()) return;  // the loop ends by itself once back in it
-  stopped_.wait(lock, [this] { return !running_ || sessions_ > 0; });
-  if (!running_ && thread_.joinable()) thread_.join();
+  thread_.RemoveSession(lock, [this] { wake_engine_.notify_one(); }, OnEngineThread());
 }
 
 void Engine::Start(const std::shared_ptr<Transfer> &transfer) { Post(Op::kStart, transfer, transfer->async()); }
@@ -58,12 +53,7 @@ void Engine::Resume(const std::shared_ptr<Transfer> &transfer) { Post(Op::kResum
 void Engine::Post(Op op, const std::shared_ptr<Transfer> &transfer, bool background) {
   std::lock_guard<std::mutex> lock(mutex_);
   commands_.push_back({op, transfer});
-  if (!running_) {
-    // A thread that ended earlier has left its loop for good: collect it.
-    if (thread_.joinable()) thread_.join();
-    running_ = true;
-    thread_ = std::thread(&Engine::Run, this);
-  }
+  thread_.EnsureRunning([this] { Run(); });
   // Should the driver stop before it gets to it, the engine thread runs it.
   if (background) background_command_ = true;
   if (driving_) {
@@ -134,9 +124,8 @@ void Engine::Run() {
       ReleaseRole(lock);
       continue;
     }
-    if (sessions_ == 0 && !driving_ && active_count_ == 0 && commands_.empty()) {
-      running_ = false;
-      stopped_.notify_all();
+    if (thread_.sessions() == 0 && !driving_ && active_count_ == 0 && commands_.empty()) {
+      thread_.Ended();
       return;
     }
     wake_engine_.wait(lock);

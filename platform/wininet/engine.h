@@ -17,8 +17,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
+
+#include "thread_lifetime.h"
 
 namespace zem::wininet {
 
@@ -77,10 +78,8 @@ class Engine {
   std::mutex mutex_;
   std::condition_variable wake_engine_;  // the engine thread waits here for work
   std::condition_variable role_free_;    // callers wait here to drive
-  std::condition_variable stopped_;
   std::deque<Command> commands_;
-  int sessions_ = 0;
-  bool running_ = false;         // the engine thread exists
+  ThreadLifetime thread_;
   bool driving_ = false;         // some thread drives now
   bool engine_driving_ = false;  // ... and it is the engine thread
   int role_wanted_ = 0;          // callers waiting to drive
@@ -88,7 +87,6 @@ class Engine {
   bool background_command_ = false;  // a command the engine thread should run
   size_t active_count_ = 0;      // active_.size() as of the last round
   size_t background_count_ = 0;  // active asynchronous transfers, likewise
-  std::thread thread_;
   // The driver's alone.
   std::unordered_map<CURL *, std::shared_ptr<Transfer>> active_;
   int wait_ms_ = 0;

@@ -1,7 +1,6 @@
 #include "status_reports.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "failure.h"
@@ -88,30 +87,19 @@ bool CallbackThread::OnCallbackThread() { return t_on_callback_thread; }
 
 void CallbackThread::AddSession() {
   std::lock_guard<std::mutex> lock(mutex_);
-  ++sessions_;
+  thread_.AddSession();
 }
 
 void CallbackThread::RemoveSession() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (sessions_ > 0) --sessions_;
-  if (sessions_ != 0 || !running_) return;
-  changed_.notify_all();
-  if (OnCallbackThread()) return;  // it ends by itself after this callback
-  // A callback still running may wait for the caller that closes the session;
-  // the thread then ends by itself later, and the next start collects it.
-  changed_.wait_for(lock, std::chrono::seconds(5), [this] { return !running_ || sessions_ > 0; });
-  if (!running_ && thread_.joinable()) thread_.join();
+  thread_.RemoveSession(lock, [this] { changed_.notify_all(); }, OnCallbackThread());
 }
 
 void CallbackThread::Post(StatusReport report) {
   if (!report.target.enabled()) return;
   std::lock_guard<std::mutex> lock(mutex_);
   queue_.push_back(std::move(report));
-  if (!running_) {
-    if (thread_.joinable()) thread_.join();
-    running_ = true;
-    thread_ = std::thread(&CallbackThread::Run, this);
-  }
+  thread_.EnsureRunning([this] { Run(); });
   changed_.notify_all();
 }
 
@@ -134,9 +122,8 @@ void CallbackThread::Run() {
       lock.lock();
       continue;
     }
-    if (sessions_ == 0) {
-      running_ = false;
-      changed_.notify_all();
+    if (thread_.sessions() == 0) {
+      thread_.Ended();
       return;
     }
     changed_.wait(lock);

@@ -10,8 +10,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 
+#include "thread_lifetime.h"
 #include "wininet.h"
 
 namespace zem::wininet {
@@ -72,9 +72,7 @@ class CallbackThread {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<StatusReport> queue_;
-  int sessions_ = 0;
-  bool running_ = false;
-  std::thread thread_;
+  ThreadLifetime thread_;
 };
 
 }  // namespace zem::wininet

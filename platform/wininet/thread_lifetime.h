@@ -1,0 +1,38 @@
+// The life of one of the library's own threads: started by the first work,
+// kept while sessions are open, ended once the last session is closed and the
+// thread's loop has nothing left, so that the module can be unloaded after
+// its handles are closed. Every call is made with the owner's lock held.
+#ifndef ZEM_WININET_THREAD_LIFETIME_H
+#define ZEM_WININET_THREAD_LIFETIME_H
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace zem::wininet {
+
+class ThreadLifetime {
+ public:
+  void AddSession() { ++sessions_; }
+  int sessions() const { return sessions_; }
+  // Starts the thread unless it runs; one that ended earlier is collected.
+  void EnsureRunning(const std::function<void()> &loop);
+  // Said by the thread's loop as it leaves, the lock still held.
+  void Ended();
+  // One session fewer. After the last, `wake` lets the loop notice, and the
+  // caller waits for the thread to end and collects it, unless it is that
+  // thread itself. The wait is bounded: a callback still running may be
+  // waiting for this very caller; the thread then ends later by itself.
+  void RemoveSession(std::unique_lock<std::mutex> &lock, const std::function<void()> &wake, bool on_thread);
+
+ private:
+  int sessions_ = 0;
+  bool running_ = false;
+  std::thread thread_;
+  std::condition_variable ended_;
+};
+
+}  // namespace zem::wininet
+
+#endif
