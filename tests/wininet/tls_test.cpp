@@ -82,6 +82,39 @@ TEST_F(Tls, AnUnknownAuthorityIsNeverForgiven) {
   EXPECT_FALSE(InternetSetOptionA(r.request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security));
 }
 
+int g_connects = 0;
+void CALLBACK CountConnects(HINTERNET, DWORD_PTR, DWORD status, LPVOID, DWORD) {
+  if (status == INTERNET_STATUS_CONNECTING_TO_SERVER) ++g_connects;
+}
+
+TEST_F(Tls, ASecureConnectionServesLaterRequestsOfTheSession) {
+  wintest::Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  InternetSetStatusCallbackA(session, &CountConnects);
+  g_connects = 0;
+  for (int i = 0; i < 3; ++i) {
+    // A new connection handle each time, as the client makes after every new URL.
+    wintest::Handle connection(InternetConnectA(session, "localhost", static_cast<INTERNET_PORT>(nginx_->https_port()),
+                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
+    wintest::Handle request(
+        HttpOpenRequestA(connection, "GET", "/page.txt", nullptr, nullptr, nullptr, INTERNET_FLAG_SECURE, 1));
+    ASSERT_TRUE(HttpSendRequestA(request, nullptr, 0, nullptr, 0)) << GetLastError();
+    EXPECT_EQ("secure content", wintest::ReadBody(request));
+  }
+  EXPECT_EQ(1, g_connects) << "each request made a TLS connection of its own";
+}
+
+TEST_F(Tls, TheSecurityFlagsOptionRelaxesTheHostNameCheckOfOneRequest) {
+  OpenRequest r(nginx_->wrong_host_port(), "GET", "/page.txt", INTERNET_FLAG_SECURE, INTERNET_OPEN_TYPE_DIRECT,
+                nullptr, nullptr, "localhost");
+  DWORD flags = 0, size = sizeof flags;
+  ASSERT_TRUE(InternetQueryOptionA(r.request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size));
+  EXPECT_EQ(static_cast<DWORD>(SECURITY_FLAG_SECURE), flags);
+  flags |= SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+  ASSERT_TRUE(InternetSetOptionA(r.request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags));
+  ASSERT_TRUE(r.Send()) << GetLastError();
+  EXPECT_EQ("secure content", wintest::ReadBody(r.request));
+}
+
 TEST_F(Tls, FilesArePutAndDeletedOverAPlainConnection) {
   OpenRequest put(nginx_->http_port(), "PUT", "/upload.txt");
   ASSERT_TRUE(put.Send("uploaded by the test")) << GetLastError();
