@@ -90,24 +90,24 @@ struct Conversion {
 // Accepts flags, width, precision, a length (Windows's I64, I32 and I too)
 // and one integer, character, pointer or string conversion. Anything that
 // would make printf read an argument of another type is refused.
-bool ParseConversion(const std::string &spec, Conversion &out) {
+bool ParseConversion(const std::string &conversion_text, Conversion &out) {
   std::size_t i = 0;
   std::string format = "%";
-  while (i < spec.size() && std::strchr("-+ #0", spec[i]) != nullptr) format += spec[i++];
+  while (i < conversion_text.size() && std::strchr("-+ #0", conversion_text[i]) != nullptr) format += conversion_text[i++];
   for (int part = 0; part < 2; ++part) {
     if (part == 1) {
-      if (i >= spec.size() || spec[i] != '.') break;
-      format += spec[i++];
+      if (i >= conversion_text.size() || conversion_text[i] != '.') break;
+      format += conversion_text[i++];
     }
     unsigned value = 0;
-    while (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i]))) {
-      value = value * 10 + static_cast<unsigned>(spec[i] - '0');
+    while (i < conversion_text.size() && std::isdigit(static_cast<unsigned char>(conversion_text[i]))) {
+      value = value * 10 + static_cast<unsigned>(conversion_text[i] - '0');
       if (value > kMaxFieldWidth) return false;
-      format += spec[i++];
+      format += conversion_text[i++];
     }
   }
   ValueKind kind = ValueKind::kInt;
-  const std::string rest = spec.substr(i);
+  const std::string rest = conversion_text.substr(i);
   std::string length;
   if (rest.rfind("I64", 0) == 0) {
     kind = ValueKind::kLongLong, length = "ll", i += 3;
@@ -122,8 +122,8 @@ bool ParseConversion(const std::string &spec, Conversion &out) {
   } else if (!rest.empty() && rest[0] == 'h') {
     length = "h", i += 1;
   }
-  if (i + 1 != spec.size()) return false;
-  const char conversion = spec[i];
+  if (i + 1 != conversion_text.size()) return false;
+  const char conversion = conversion_text[i];
   if (conversion == 's' || conversion == 'p') {
     if (!length.empty()) return false;
     out.kind = ValueKind::kPointer;
@@ -162,9 +162,9 @@ class InsertExpander {
       if (std::isdigit(static_cast<unsigned char>(next))) {
         std::size_t end = i;
         const int number = ReadInsertNumber(end);
-        std::string spec;
-        ReadSpec(end, spec);
-        if (const DWORD error = AppendInsert(number, spec, out)) return error;
+        std::string conversion_text;
+        ReadSpec(end, conversion_text);
+        if (const DWORD error = AppendInsert(number, conversion_text, out)) return error;
         i = end - 1;
         continue;
       }
@@ -190,11 +190,11 @@ class InsertExpander {
   }
 
   // An optional "!fmt!" at pos.
-  void ReadSpec(std::size_t &pos, std::string &spec) const {
+  void ReadSpec(std::size_t &pos, std::string &conversion_text) const {
     if (pos >= text_.size() || text_[pos] != '!') return;
     const std::size_t close = text_.find('!', pos + 1);
     if (close == std::string::npos) return;
-    spec = text_.substr(pos + 1, close - pos - 1);
+    conversion_text = text_.substr(pos + 1, close - pos - 1);
     pos = close + 1;
   }
 
@@ -207,10 +207,10 @@ class InsertExpander {
         continue;
       }
       const int number = ReadInsertNumber(pos);
-      std::string spec;
-      ReadSpec(pos, spec);
+      std::string conversion_text;
+      ReadSpec(pos, conversion_text);
       Conversion conversion;
-      if (!spec.empty() && !ParseConversion(spec, conversion)) return ERROR_INVALID_PARAMETER;
+      if (!conversion_text.empty() && !ParseConversion(conversion_text, conversion)) return ERROR_INVALID_PARAMETER;
       if (number > static_cast<int>(conversions_.size())) conversions_.resize(static_cast<std::size_t>(number));
       // The first use of a number decides how its argument is read.
       if (!seen_[number]) conversions_[static_cast<std::size_t>(number - 1)] = conversion;
@@ -251,9 +251,9 @@ class InsertExpander {
     return 0;
   }
 
-  DWORD AppendInsert(int number, const std::string &spec, std::string &out) const {
+  DWORD AppendInsert(int number, const std::string &conversion_text, std::string &out) const {
     Conversion conversion;
-    if (!spec.empty()) ParseConversion(spec, conversion);
+    if (!conversion_text.empty()) ParseConversion(conversion_text, conversion);
     const InsertValue &value = values_[static_cast<std::size_t>(number - 1)];
     const char *format = conversion.printf_format.c_str();
     std::vector<char> buffer(kMaxFieldWidth * 2 + 64);
