@@ -70,14 +70,14 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec *FindLong(const std::string &name) {
-  for (const OptionSpec &spec : kOptions)
-    if (name == spec.long_name) return &spec;
+  for (const OptionSpec &option : kOptions)
+    if (name == option.long_name) return &option;
   return nullptr;
 }
 
 const OptionSpec *FindShort(char c) {
-  for (const OptionSpec &spec : kOptions)
-    if (spec.short_name != 0 && spec.short_name == c) return &spec;
+  for (const OptionSpec &option : kOptions)
+    if (option.short_name != 0 && option.short_name == c) return &option;
   return nullptr;
 }
 
@@ -107,7 +107,7 @@ class Parser {
   ParsedArguments Run(int argc, const char *const *argv);
 
  private:
-  void Option(const OptionSpec &spec, const std::string &value);
+  void Option(const OptionSpec &option, const std::string &value);
   void Positional(const std::string &word);
   void Check();
   void Fail(const std::string &message) {
@@ -120,11 +120,11 @@ class Parser {
   bool request_option_seen_ = false;
 };
 
-void Parser::Option(const OptionSpec &spec, const std::string &value) {
+void Parser::Option(const OptionSpec &option, const std::string &value) {
   ToolOptions &o = result_.options;
-  if (spec.id != OptionId::Help) request_option_seen_ = true;
+  if (option.id != OptionId::Help) request_option_seen_ = true;
   uint64_t number = 0;
-  switch (spec.id) {
+  switch (option.id) {
     case OptionId::Help:
       o.help = true;
       break;
@@ -145,7 +145,7 @@ void Parser::Option(const OptionSpec &spec, const std::string &value) {
     case OptionId::Data:
     case OptionId::DataFile:
       if (o.body_source != BodySource::None) Fail("give the body once: -d or --data-file, not both or twice");
-      if (spec.id == OptionId::Data) {
+      if (option.id == OptionId::Data) {
         o.body_source = BodySource::Text;
         o.body_text = value;
       } else {
@@ -274,40 +274,40 @@ ParsedArguments Parser::Run(int argc, const char *const *argv) {
     if (word[1] == '-') {
       size_t equals = word.find('=');
       std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-      const OptionSpec *spec = FindLong(name);
-      if (spec == nullptr) {
+      const OptionSpec *option = FindLong(name);
+      if (option == nullptr) {
         Fail("unknown option \"--" + name + "\"");
         continue;
       }
       if (equals != std::string::npos) {
-        if (spec->takes == Takes::Nothing) Fail("--" + name + " takes no value");
-        Option(*spec, word.substr(equals + 1));
-      } else if (spec->takes == Takes::Value) {
+        if (option->takes == Takes::Nothing) Fail("--" + name + " takes no value");
+        Option(*option, word.substr(equals + 1));
+      } else if (option->takes == Takes::Value) {
         if (i + 1 >= argc) {
           Fail("--" + name + " needs a value");
           continue;
         }
-        Option(*spec, argv[++i]);
+        Option(*option, argv[++i]);
       } else {
-        Option(*spec, "");
+        Option(*option, "");
       }
       continue;
     }
     // Short options: "-i", "-H value" or "-Hvalue"; flags may be grouped ("-iv").
     for (size_t k = 1; k < word.size(); ++k) {
-      const OptionSpec *spec = FindShort(word[k]);
-      if (spec == nullptr) {
+      const OptionSpec *option = FindShort(word[k]);
+      if (option == nullptr) {
         Fail(std::string("unknown option \"-") + word[k] + "\"");
         break;
       }
-      if (spec->takes != Takes::Value) {
-        Option(*spec, "");
+      if (option->takes != Takes::Value) {
+        Option(*option, "");
         continue;
       }
       if (k + 1 < word.size()) {
-        Option(*spec, word.substr(k + 1));
+        Option(*option, word.substr(k + 1));
       } else if (i + 1 < argc) {
-        Option(*spec, argv[++i]);
+        Option(*option, argv[++i]);
       } else {
         Fail(std::string("-") + word[k] + " needs a value");
       }

@@ -20,31 +20,31 @@ namespace {
 SendSpec BuildSpec(const Request &request, std::shared_ptr<const std::string> body) {
   const auto &connection = static_cast<const Connection &>(*request.parent);
   const auto &session = static_cast<const Session &>(*connection.parent);
-  SendSpec spec;
-  spec.flags = request.flags | (connection.flags & INTERNET_FLAG_SECURE);
-  spec.secure = (spec.flags & INTERNET_FLAG_SECURE) != 0;
-  spec.host = connection.host;
-  spec.port = connection.port != 0 ? connection.port
-                                   : static_cast<INTERNET_PORT>(spec.secure ? INTERNET_DEFAULT_HTTPS_PORT
+  SendSpec setup;
+  setup.flags = request.flags | (connection.flags & INTERNET_FLAG_SECURE);
+  setup.secure = (setup.flags & INTERNET_FLAG_SECURE) != 0;
+  setup.host = connection.host;
+  setup.port = connection.port != 0 ? connection.port
+                                   : static_cast<INTERNET_PORT>(setup.secure ? INTERNET_DEFAULT_HTTPS_PORT
                                                                             : INTERNET_DEFAULT_HTTP_PORT);
-  spec.object = request.object;
-  spec.method = request.verb;
-  spec.http10 = request.http10;
-  spec.headers = request.headers;
-  spec.userAgent = EffectiveText(&request, &HandleOptions::userAgent);
-  spec.body = std::move(body);
-  spec.user = EffectiveText(&request, &HandleOptions::userName);
-  spec.password = EffectiveText(&request, &HandleOptions::password);
-  spec.proxyUser = EffectiveText(&request, &HandleOptions::proxyUserName);
-  spec.proxyPassword = EffectiveText(&request, &HandleOptions::proxyPassword);
-  spec.proxies = session.rules;
-  spec.connectTimeout = EffectiveTimeout(&request, &HandleOptions::connectTimeout);
-  spec.sendTimeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
-  spec.receiveTimeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
-  spec.pool = session.pool;
-  spec.status = {request.handle, request.context, request.callback};
-  spec.async = (session.flags & INTERNET_FLAG_ASYNC) != 0;
-  return spec;
+  setup.object = request.object;
+  setup.method = request.verb;
+  setup.http10 = request.http10;
+  setup.headers = request.headers;
+  setup.userAgent = EffectiveText(&request, &HandleOptions::userAgent);
+  setup.body = std::move(body);
+  setup.user = EffectiveText(&request, &HandleOptions::userName);
+  setup.password = EffectiveText(&request, &HandleOptions::password);
+  setup.proxyUser = EffectiveText(&request, &HandleOptions::proxyUserName);
+  setup.proxyPassword = EffectiveText(&request, &HandleOptions::proxyPassword);
+  setup.proxies = session.rules;
+  setup.connectTimeout = EffectiveTimeout(&request, &HandleOptions::connectTimeout);
+  setup.sendTimeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
+  setup.receiveTimeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
+  setup.pool = session.pool;
+  setup.status = {request.handle, request.context, request.callback};
+  setup.async = (session.flags & INTERNET_FLAG_ASYNC) != 0;
+  return setup;
 }
 
 // Starts a sending on the request: the extra headers join its list, a
@@ -69,23 +69,23 @@ std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &ex
         return nullptr;
       }
     }
-    SendSpec spec = BuildSpec(*request, std::move(body));
+    SendSpec setup = BuildSpec(*request, std::move(body));
     if (streamed_size != -2) {
-      spec.streamed = true;
-      spec.streamedSize = streamed_size;
+      setup.streamed = true;
+      setup.streamedSize = streamed_size;
       if (streamed_size < 0) {
         // Without a size the body goes chunked, unless the caller gave its length.
-        const HeaderField *length = spec.headers.Find("Content-Length");
+        const HeaderField *length = setup.headers.Find("Content-Length");
         if (length != nullptr && !length->value.empty() &&
             length->value.find_first_not_of("0123456789") == std::string::npos) {
-          spec.streamedSize = std::stoll(length->value);
-        } else if (spec.http10) {
+          setup.streamedSize = std::stoll(length->value);
+        } else if (setup.http10) {
           Fail(ERROR_INVALID_PARAMETER, "An HTTP/1.0 request needs its body's size in dwBufferTotal.");
           return nullptr;
         }
       }
     }
-    transfer = std::make_shared<Transfer>(std::move(spec));
+    transfer = std::make_shared<Transfer>(std::move(setup));
     previous = std::move(request->transfer);
   }
   // Sending again starts afresh: what is left of the last answer goes.

@@ -18,7 +18,7 @@ namespace zem::wininet {
 
 bool IsUnlimitedTimeout(DWORD ms) { return ms == 0 || ms == static_cast<DWORD>(-1); }
 
-Transfer::Transfer(SendSpec spec) : spec_(std::move(spec)), engine_(Engine::Instance()) {}
+Transfer::Transfer(SendSpec setup) : spec_(std::move(setup)), engine_(Engine::Instance()) {}
 
 Transfer::~Transfer() {
   // Only a transfer that never reached the engine still holds its handle.

@@ -63,7 +63,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   using Clock = std::chrono::steady_clock;
   static constexpr int kMaxRedirects = 20;
 
-  explicit Transfer(SendSpec spec);
+  explicit Transfer(SendSpec setup);
   ~Transfer();
   Transfer(const Transfer &) = delete;
   Transfer &operator=(const Transfer &) = delete;
