@@ -4,23 +4,19 @@
 // and the peak resident memory the large Get added.
 //
 //   client_bench [download MiB] [requests] [post MiB]
-#include <curl/curl.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "ZemHttp.h"
+#include "bench_common.h"
 #include "loopback_servers.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+using namespace zembench;
 
 // The process's peak resident size in KiB since the last reset (VmHWM), and
 // the reset itself; the current size (VmRSS).
@@ -34,47 +30,6 @@ long StatusKiB(const char *key) {
   return -1;
 }
 bool ResetPeak() { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); }
-
-size_t Discard(char *, size_t size, size_t count, void *total) {
-  *static_cast<size_t *>(total) += size * count;
-  return size * count;
-}
-
-// libcurl alone, one handle so that its connection is reused; the body is
-// counted, not kept.
-struct CurlRun {
-  CURL *curl = curl_easy_init();
-  ~CurlRun() { curl_easy_cleanup(curl); }
-  size_t Get(const std::string &url) {
-    size_t total = 0;
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &total);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    return curl_easy_perform(curl) == CURLE_OK ? total : 0;
-  }
-  long Post(const std::string &url, const std::string &body) {
-    size_t total = 0;
-    // No "Expect: 100-continue", and no stop at an early refusal: nginx
-    // refuses a POST to a file before the body is in, and the client sends
-    // the body whole, so libcurl must too.
-    curl_slist *headers = curl_slist_append(nullptr, "Expect:");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_KEEP_SENDING_ON_ERROR, 1L);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &total);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    long status = 0;
-    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(headers);
-    return status;
-  }
-};
 
 // The curl command: one process, its transfers in one config file so that
 // it reuses its connection like the others.

@@ -3,50 +3,29 @@
 // connection. Prints times, rates, their ratios and the memory the library
 // held during the large download.
 //
-//   wininet_bench [megabytes] [requests]
-#include <curl/curl.h>
+//   wininet_bench [megabytes] [requests] [libcurl|library]
+//
+// Naming one side runs that side alone, for a profiler.
 #include <malloc.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "bench_common.h"
 #include "loopback_servers.h"
 #include "wininet.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+using namespace zembench;
 
 // Bytes the process's heap holds now (small blocks and mapped large ones).
 size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();
   return info.uordblks + info.hblkhd;
 }
-
-size_t Discard(char *, size_t size, size_t count, void *total) {
-  *static_cast<size_t *>(total) += size * count;
-  return size * count;
-}
-
-// libcurl alone: one handle, so that its connection is reused.
-struct CurlRun {
-  CURL *curl = curl_easy_init();
-  ~CurlRun() { curl_easy_cleanup(curl); }
-  size_t Get(const std::string &url) {
-    size_t total = 0;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &total);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // as the library sets it
-    return curl_easy_perform(curl) == CURLE_OK ? total : 0;
-  }
-};
 
 // The library: a session and a connection handle kept, a request per GET,
 // read the way its callers read (what is available, then exactly that).
@@ -83,6 +62,7 @@ struct LayerRun {
 int main(int argc, char **argv) {
   const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 256;
   const int requests = argc > 2 ? std::atoi(argv[2]) : 2000;
+  const std::string only = argc > 3 ? argv[3] : "";
   zemtest::NginxServer nginx;
   if (!nginx.ok()) {
     std::fprintf(stderr, "nginx did not start\n");
@@ -98,7 +78,7 @@ int main(int argc, char **argv) {
   size_t peak = 0;
   bool sizes_ok = true;
   for (int round = 0; round < 3; ++round) {
-    {
+    if (only != "library") {
       CurlRun curl;
       Clock::time_point start = Clock::now();
       sizes_ok &= curl.Get(large) == megabytes << 20;
@@ -107,7 +87,7 @@ int main(int argc, char **argv) {
       for (int i = 0; i < requests; ++i) sizes_ok &= curl.Get(small) == 1024;
       curl_small = std::min(curl_small, Seconds(start));
     }
-    {
+    if (only != "libcurl") {
       LayerRun layer(nginx.http_port());
       Clock::time_point start = Clock::now();
       sizes_ok &= layer.Get("/large.bin", true) == megabytes << 20;
@@ -119,6 +99,12 @@ int main(int argc, char **argv) {
     }
   }
   const double mb = static_cast<double>(megabytes);
+  if (!only.empty()) {
+    const bool lib = only == "library";
+    std::printf("%s alone: download %.1f MiB/s, %.0f GETs/s\n", only.c_str(), mb / (lib ? layer_large : curl_large),
+                requests / (lib ? layer_small : curl_small));
+    return sizes_ok ? 0 : 1;
+  }
   std::printf("download of %zu MiB:   libcurl %8.1f MiB/s   library %8.1f MiB/s   ratio %.2f (goal >= 0.90)\n",
               megabytes, mb / curl_large, mb / layer_large, curl_large / layer_large);
   std::printf("%d GETs of 1 KiB:    libcurl %8.0f /s      library %8.0f /s      ratio %.2f (goal >= 0.80)\n",

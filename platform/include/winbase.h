@@ -110,4 +110,14 @@ WINBASEAPI BOOL WINAPI IsBadReadPtr(const void *lp, UINT_PTR ucb);
 WINBASEAPI BOOL WINAPI IsBadWritePtr(LPVOID lp, UINT_PTR ucb);
 WINBASEAPI BOOL WINAPI IsBadStringPtrA(LPCSTR lpsz, UINT_PTR ucchMax);
 
+// Copies that never fault, for the current process (GetCurrentProcess())
+// only: memory that cannot be read or written ends the copy with
+// ERROR_NOACCESS (nothing copied) or ERROR_PARTIAL_COPY. Another process
+// handle gives ERROR_INVALID_HANDLE.
+WINBASEAPI HANDLE WINAPI GetCurrentProcess(void);
+WINBASEAPI BOOL WINAPI ReadProcessMemory(HANDLE hProcess, LPCVOID lpBaseAddress, LPVOID lpBuffer, SIZE_T nSize,
+                                         SIZE_T *lpNumberOfBytesRead);
+WINBASEAPI BOOL WINAPI WriteProcessMemory(HANDLE hProcess, LPVOID lpBaseAddress, LPCVOID lpBuffer, SIZE_T nSize,
+                                          SIZE_T *lpNumberOfBytesWritten);
+
 #endif  // ZEM_WINBASE_H

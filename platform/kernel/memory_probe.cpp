@@ -1,7 +1,8 @@
-// Caller-memory probes.
+// Caller-memory probes and copies.
 //
 // The kernel answers for us: reading through process_vm_readv on our own
-// process returns EFAULT instead of raising a signal, and an atomic add of
+// process returns EFAULT instead of raising a signal (process_vm_writev
+// likewise for a copy into caller memory), and an atomic add of
 // zero through the futex wake-op fails the same way on a page that cannot be
 // written while leaving a writable word exactly as it was, even when another
 // thread writes it at the same moment. Both are fresh answers, so an address
@@ -11,8 +12,11 @@
 // see no access to it.
 #include "memory_probe.h"
 
+#include "loaded_images.h"
+
 #include <errno.h>
 #include <linux/futex.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -66,12 +70,27 @@ std::atomic<bool> g_writeProbeWorks{true};
 
 bool Unsupported(int error) { return error == ENOSYS || error == EPERM || error == EACCES; }
 
+// Our process id, asked once: every probe names it, and asking the kernel
+// each time would double what a probe costs. A forked child asks afresh.
+std::atomic<pid_t> g_ownPid{0};
+
+pid_t OwnPid() {
+  pid_t pid = g_ownPid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const int forgetInChild = ::pthread_atfork(nullptr, nullptr, [] { g_ownPid.store(0); });
+    (void)forgetInChild;
+    pid = ::getpid();
+    g_ownPid.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
+
 // Copies size bytes at address into out. Returns the bytes copied, or -1 when
 // the kernel refuses the call altogether.
 long ReadOwnMemory(std::uintptr_t address, void *out, std::size_t size) {
   iovec local{out, size};
   iovec remote{reinterpret_cast<void *>(address), size};
-  const long n = ::syscall(SYS_process_vm_readv, ::getpid(), &local, 1UL, &remote, 1UL, 0UL);
+  const long n = ::syscall(SYS_process_vm_readv, OwnPid(), &local, 1UL, &remote, 1UL, 0UL);
   if (n < 0 && Unsupported(errno)) {
     g_readProbeWorks = false;
     return -1;
@@ -114,16 +133,45 @@ bool Allowed(const void *p, std::size_t size, Access access) {
   if (size == 0) return true;
   const auto start = reinterpret_cast<std::uintptr_t>(p);
   if (start == 0 || !RangeFits(start, size)) return false;
-  if (g_readProbeWorks) {
-    if (auto readable = KernelSaysReadable(start, size)) {
-      if (!*readable) return false;
-      if (access == Access::kRead) return true;
-    }
-  }
+  std::uintptr_t image_end;
+  if (access == Access::kRead && InLoadedImage(start, size, &image_end)) return true;
+  // The write probe reads the word it adds to, so it answers for reading too.
   if (access == Access::kWrite && g_writeProbeWorks) {
     if (auto writable = KernelSaysWritable(start, size)) return *writable;
   }
+  if (g_readProbeWorks) {
+    if (auto readable = KernelSaysReadable(start, size)) {
+      if (!*readable || access == Access::kRead) return *readable;
+    }
+  }
   return MappingsAllow(start, size, access);
+}
+
+std::atomic<bool> g_writeCopyWorks{true};
+
+// Copies size bytes from `from` to `to`, either of which may be caller
+// memory, in one question to the kernel. Returns the bytes copied.
+std::size_t CopyOwnMemory(void *to, const void *from, std::size_t size, bool into_caller) {
+  if (size == 0) return 0;
+  const auto to_address = reinterpret_cast<std::uintptr_t>(to);
+  const auto from_address = reinterpret_cast<std::uintptr_t>(from);
+  if (to_address == 0 || from_address == 0 || !RangeFits(to_address, size) || !RangeFits(from_address, size)) {
+    return 0;
+  }
+  std::atomic<bool> &works = into_caller ? g_writeCopyWorks : g_readProbeWorks;
+  if (works) {
+    // The local side is `from` when writing into caller memory, `to` when reading.
+    iovec local{into_caller ? const_cast<void *>(from) : to, size};
+    iovec remote{into_caller ? to : const_cast<void *>(from), size};
+    const long n = ::syscall(into_caller ? SYS_process_vm_writev : SYS_process_vm_readv, OwnPid(), &local, 1UL,
+                             &remote, 1UL, 0UL);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (!Unsupported(errno)) return 0;
+    works = false;
+  }
+  if (!Allowed(from, size, Access::kRead) || !Allowed(to, size, Access::kWrite)) return 0;
+  std::memmove(to, from, size);
+  return size;
 }
 
 }  // namespace
@@ -143,6 +191,16 @@ std::optional<std::size_t> ProbeStringLength(const char *p, std::size_t max_char
     // Never cross a page in one read, so that a readable head followed by an
     // unmapped page is told apart from a read refused as a whole.
     const std::size_t wanted = std::min<std::size_t>(max_chars - length, PageOf(at) + kPageSize - at);
+    // Inside a loaded module the text is read where it lies, up to the end of
+    // its segment.
+    std::uintptr_t image_end;
+    if (InLoadedImage(at, 1, &image_end)) {
+      const std::size_t in_image = std::min<std::size_t>(max_chars - length, image_end - at);
+      const std::size_t n = strnlen(reinterpret_cast<const char *>(at), in_image);
+      if (n < in_image) return length + n;
+      length += in_image;
+      continue;
+    }
     const char *text = nullptr;
     if (g_readProbeWorks) {
       const long n = ReadOwnMemory(at, chunk, wanted);
@@ -172,7 +230,40 @@ DWORD CopyCallerText(const char *text, std::size_t max_chars, std::string &out) 
 
 }  // namespace zem::platform
 
-// ---- the Windows probes ----
+// ---- the Windows probes and copies ----
+
+namespace {
+
+// The current process's pseudo-handle, the only process these copies serve.
+const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+
+// Copies for the current process only; `into_caller` says which side is the
+// caller's memory that is probed by the copy.
+BOOL CopyForCaller(HANDLE process, void *to, const void *from, SIZE_T size, SIZE_T *reported, bool into_caller) {
+  if (process != kCurrentProcess) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const std::size_t copied = zem::platform::CopyOwnMemory(to, from, size, into_caller);
+  if (reported != nullptr) *reported = copied;
+  if (copied == size) return TRUE;
+  SetLastError(copied == 0 ? ERROR_NOACCESS : ERROR_PARTIAL_COPY);
+  return FALSE;
+}
+
+}  // namespace
+
+HANDLE WINAPI GetCurrentProcess(void) { return kCurrentProcess; }
+
+BOOL WINAPI ReadProcessMemory(HANDLE hProcess, LPCVOID lpBaseAddress, LPVOID lpBuffer, SIZE_T nSize,
+                              SIZE_T *lpNumberOfBytesRead) {
+  return CopyForCaller(hProcess, lpBuffer, lpBaseAddress, nSize, lpNumberOfBytesRead, false);
+}
+
+BOOL WINAPI WriteProcessMemory(HANDLE hProcess, LPVOID lpBaseAddress, LPCVOID lpBuffer, SIZE_T nSize,
+                               SIZE_T *lpNumberOfBytesWritten) {
+  return CopyForCaller(hProcess, lpBaseAddress, lpBuffer, nSize, lpNumberOfBytesWritten, true);
+}
 
 BOOL WINAPI IsBadReadPtr(const void *lp, UINT_PTR ucb) { return !zem::platform::IsReadableRange(lp, ucb); }
 

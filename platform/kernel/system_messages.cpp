@@ -51,6 +51,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {ERROR_DIRECTORY, "Not a folder."},
     {ERROR_MR_MID_NOT_FOUND, "No message text for this message number."},
     {ERROR_NOT_OWNER, "The calling thread does not own the object."},
+    {ERROR_PARTIAL_COPY, "Only part of the memory could be copied."},
     {ERROR_ARITHMETIC_OVERFLOW, "Arithmetic result out of range."},
     {ERROR_OPERATION_ABORTED, "The operation was cancelled."},
     {ERROR_IO_INCOMPLETE, "The input or output operation has not finished."},

@@ -24,10 +24,6 @@ std::shared_ptr<Transfer> SentTransfer(HINTERNET hFile) {
   return request->transfer;
 }
 
-// Only the part of a read buffer that is filled is probed: a read that finds
-// the body's end touches nothing.
-bool IsWritableStretch(char *start, size_t size) { return IsWritable(start, size); }
-
 }  // namespace
 
 BOOL WINAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD, DWORD_PTR) {
@@ -54,7 +50,7 @@ BOOL WINAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfB
   if (dwNumberOfBytesToRead == 0) return Succeed();
   std::string detail;
   const DWORD error = transfer->Read(static_cast<char *>(lpBuffer), dwNumberOfBytesToRead, lpdwNumberOfBytesRead,
-                                     &detail, true, &IsWritableStretch);
+                                     &detail, true);
   if (error != 0) return Fail(error, detail);
   return Succeed();
 }
@@ -81,7 +77,7 @@ BOOL WINAPI InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOu
   // IRF_NO_WAIT takes what has arrived; otherwise the buffer is filled as by
   // InternetReadFile.
   const DWORD error = transfer->Read(static_cast<char *>(lpBuffersOut->lpvBuffer), size, &read, &detail,
-                                     (dwFlags & IRF_NO_WAIT) == 0, &IsWritableStretch);
+                                     (dwFlags & IRF_NO_WAIT) == 0);
   if (error != 0) return Fail(error, detail);
   lpBuffersOut->dwBufferLength = read;
   return Succeed();

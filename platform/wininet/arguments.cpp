@@ -108,8 +108,6 @@ bool CheckReadable(const void *pointer, size_t size, const char *name) {
   return CheckMemory(size != 0 && pointer != nullptr && BadForReading(pointer, size), pointer, size, name, "read");
 }
 
-bool IsWritable(void *pointer, size_t size) { return size == 0 || (pointer != nullptr && !BadForWriting(pointer, size)); }
-
 bool CheckWritable(void *pointer, size_t size, const char *name) {
   return CheckMemory(size != 0 && pointer != nullptr && BadForWriting(pointer, size), pointer, size, name,
                      "written");
@@ -120,8 +118,12 @@ BOOL CopyToCaller(const void *data, DWORD size, DWORD reported, LPVOID buffer, L
     *length = size;
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
-  if (!CheckWritable(buffer, size, "lpBuffer")) return FALSE;
-  memcpy(buffer, data, size);
+  // Off the stack, the copy itself is the check: one question to the kernel.
+  if (OnLiveStack(buffer, size)) {
+    memcpy(buffer, data, size);
+  } else if (!WriteProcessMemory(GetCurrentProcess(), buffer, data, size, nullptr)) {
+    return Fail(ERROR_NOACCESS, "lpBuffer cannot be written over its given length.");
+  }
   *length = reported;
   return TRUE;
 }

@@ -27,8 +27,6 @@ bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out
 // on failure the error is recorded (87 for null, ERROR_NOACCESS otherwise).
 bool CheckReadable(const void *pointer, size_t size, const char *name);
 bool CheckWritable(void *pointer, size_t size, const char *name);
-// The same question without recording anything.
-bool IsWritable(void *pointer, size_t size);
 
 // Hands data to a caller's buffer of *length bytes: with a null or short
 // buffer, ERROR_INSUFFICIENT_BUFFER and *length = size; else the data is

@@ -22,6 +22,10 @@ class BodyQueue {
   void Push(const char *data, size_t size);
   // Copies up to `size` bytes out; returns how many.
   size_t Take(char *out, size_t size);
+  // The same through `copy`, which may refuse (memory it cannot write): then
+  // nothing is taken and the result is false.
+  using Copier = bool (*)(char *to, const char *from, size_t size);
+  bool Take(char *out, size_t size, Copier copy, size_t *taken);
   void Clear();
   size_t size() const { return size_; }
 

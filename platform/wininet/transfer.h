@@ -11,7 +11,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -84,11 +83,11 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   DWORD Available(DWORD *bytes, std::string *detail);
   // Fills the buffer, waiting for bytes as needed, until it is full or the
   // body ends (without waiting: takes what is queued). Bytes read before a
-  // failure are returned first; the failure comes with the next read.
-  // `writable` vets each stretch of the buffer before it is written (false:
-  // ERROR_NOACCESS), so that only what is filled is probed.
-  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait,
-             const std::function<bool(char *, size_t)> &writable);
+  // failure are returned first; the failure comes with the next read. The
+  // buffer is the caller's: a part of it that cannot be written gives
+  // ERROR_NOACCESS and takes nothing from the body. Only what is filled is
+  // ever touched.
+  DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait);
   // A streamed body: Write queues a piece (waiting while the queue is full),
   // EndBody says no more follows.
   bool streamed() const { return spec_.streamed; }

@@ -1,9 +1,13 @@
 // The caller-memory probes on memory of every kind, never faulting.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "windows.h"
 
@@ -78,6 +82,65 @@ TEST_F(PageThenHole, TextsAreCheckedUpToTheirEndOrTheLimit) {
 
   EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_TRUE(IsBadStringPtrA(base_ + page_, 1));
+}
+
+TEST_F(PageThenHole, ProcessMemoryCopiesFailWhereMemoryEnds) {
+  const char data[] = "0123456789";
+  SIZE_T done = 99;
+  ASSERT_TRUE(WriteProcessMemory(GetCurrentProcess(), base_ + page_ - 20, data, 10, &done));
+  EXPECT_EQ(done, 10u);
+  char back[10] = {};
+  ASSERT_TRUE(ReadProcessMemory(GetCurrentProcess(), base_ + page_ - 20, back, 10, &done));
+  EXPECT_EQ(std::string(back, 10), "0123456789");
+
+  // Wholly in the hole: nothing copied.
+  EXPECT_FALSE(WriteProcessMemory(GetCurrentProcess(), base_ + page_, data, 4, &done));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
+  EXPECT_EQ(done, 0u);
+  EXPECT_FALSE(ReadProcessMemory(GetCurrentProcess(), base_ + page_, back, 4, &done));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
+
+  // Running into the hole: the copy fails, whatever part of it got through.
+  EXPECT_FALSE(WriteProcessMemory(GetCurrentProcess(), base_ + page_ - 4, data, 8, &done));
+  EXPECT_LT(done, 8u);
+  EXPECT_TRUE(GetLastError() == ERROR_NOACCESS || GetLastError() == ERROR_PARTIAL_COPY);
+
+  // Our own side of the copy is checked as well, and read-only memory refuses writes.
+  EXPECT_FALSE(ReadProcessMemory(GetCurrentProcess(), data, base_ + page_, 4, nullptr));
+  ASSERT_EQ(mprotect(base_, page_, PROT_READ), 0);
+  EXPECT_FALSE(WriteProcessMemory(GetCurrentProcess(), base_, data, 4, nullptr));
+  EXPECT_FALSE(WriteProcessMemory(GetCurrentProcess(), const_cast<char *>("a literal"), data, 1, nullptr));
+
+  EXPECT_TRUE(WriteProcessMemory(GetCurrentProcess(), nullptr, nullptr, 0, nullptr)) << "nothing to copy";
+  EXPECT_FALSE(ReadProcessMemory(reinterpret_cast<HANDLE>(42), data, back, 1, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+bool Mapped(const std::string &path) {
+  std::ifstream maps("/proc/self/maps");
+  std::stringstream all;
+  all << maps.rdbuf();
+  return all.str().find(path) != std::string::npos;
+}
+
+// Texts inside loaded modules are answered without asking the kernel; a
+// module unloaded since must not be remembered as readable.
+TEST(LoadedModules, TextsOfAnUnloadedModuleAreBad) {
+  EXPECT_FALSE(IsBadStringPtrA("a literal", 100));
+  EXPECT_FALSE(IsBadReadPtr("a literal", 10));
+
+  const std::string path = ZEM_TEST_JSPROXY_DOUBLE_PATH;
+  void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  const char *code = reinterpret_cast<const char *>(dlsym(module, "InternetGetProxyInfo"));
+  ASSERT_NE(code, nullptr);
+  EXPECT_FALSE(IsBadReadPtr(code, 16));
+  EXPECT_FALSE(IsBadStringPtrA(code, 16));
+  ASSERT_EQ(dlclose(module), 0);
+  ASSERT_FALSE(Mapped(path)) << "the module stayed mapped after unloading";
+  EXPECT_TRUE(IsBadReadPtr(code, 16));
+  EXPECT_TRUE(IsBadStringPtrA(code, 16));
+  EXPECT_EQ(lstrlenA(code), 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // connections are kept in the session's pool: requests reuse them across
 // request and connection handles.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <chrono>
 #include <string>
@@ -50,6 +51,39 @@ TEST(Streaming, ALargeBodyIsHeldOnlyAMegabyteAtATime) {
   }
   EXPECT_EQ(size, total);
   EXPECT_TRUE(same) << "the bytes differ from the file's";
+}
+
+// A read into memory that cannot be written fails, and the bytes it would
+// have taken are still there for the next read.
+TEST(Streaming, AReadIntoUnwritableMemoryFailsAndLosesNothing) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string content = Pattern(40 * 1024);
+  server.Answer("*", Reply::Ok(content));
+  OpenRequest r(server.port(), "GET", "/body");
+  ASSERT_TRUE(r.Send());
+  DWORD available = 0;
+  ASSERT_TRUE(InternetQueryDataAvailable(r.request, &available, 0, 0));
+
+  const size_t page = 4096;
+  void *mapped = mmap(nullptr, 2 * page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(mapped, MAP_FAILED);
+  char *read_only = static_cast<char *>(mapped);
+  ASSERT_EQ(munmap(read_only + page, page), 0);
+  DWORD read = 7;
+  // A short fill, then one long enough to be checked at its ends only.
+  EXPECT_FALSE(InternetReadFile(r.request, read_only, 100, &read));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOACCESS), GetLastError());
+  EXPECT_EQ(0u, read);
+  EXPECT_FALSE(InternetReadFile(r.request, read_only + page, 40 * 1024, &read));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOACCESS), GetLastError());
+  munmap(read_only, page);
+
+  std::string body, buffer(8 * 1024, '\0');
+  while (InternetReadFile(r.request, buffer.data(), static_cast<DWORD>(buffer.size()), &read) && read > 0) {
+    body.append(buffer, 0, read);
+  }
+  EXPECT_TRUE(body == content) << "got " << body.size() << " of " << content.size() << " bytes";
 }
 
 TEST(Streaming, ConnectionsOutliveTheConnectionHandlesThatOpenedThem) {
