@@ -24,7 +24,7 @@ void CZemHttp::LogPrintf(const char *pszFormat, ...) {
   va_start(args, pszFormat);
   std::vsnprintf(pszLine, kScratchSize, pszFormat, args);
   va_end(args);
-  LogAddLine(pszLine);
+  StoreLogLine(pszLine, false);
 }
 
 int CZemHttp::EnableLogging(int nMaxLines, int nFirstAlloc, int nGrowBy) {
@@ -58,17 +58,19 @@ int CZemHttp::EnableLogging(int nMaxLines, int nFirstAlloc, int nGrowBy) {
   return 1;
 }
 
-int CZemHttp::LogAddLine(const char *pszText) {
+int CZemHttp::LogAddLine(const char *pszText) { return StoreLogLine(pszText, true); }
+
+int CZemHttp::StoreLogLine(const char *pszText, bool bProbe) {
   int ok = nLogMaxLines > nLogLines ? 1 : 0;
+  if (ok && nLogLines >= nLogCapacity) ok = AllocLogLines();
   if (!ok) return 0;
   // A caller's text that cannot be read is dropped and reported rather than
-  // copied. Null is an empty line (the support library's rule).
-  if (pszText != nullptr && IsBadStringPtrA(pszText, static_cast<UINT_PTR>(-1))) {
+  // copied; a line that would be dropped anyway is not looked at. Null is an
+  // empty line (the support library's rule).
+  if (bProbe && pszText != nullptr && IsBadStringPtrA(pszText, static_cast<UINT_PTR>(-1))) {
     SetAccessError("CZemHttp::LogAddLine - text not readable, error#: %d");
     return 0;
   }
-  if (nLogLines >= nLogCapacity) ok = AllocLogLines();
-  if (!ok) return 0;
   char *pszLine = nullptr;
   SysStrAssign(&pszLine, pszText);
   // A line that could not be copied is not counted: a null slot among the

@@ -421,8 +421,12 @@ class ZEMHTTP_API CZemHttp {
 
  private:
   // Formats one line into pszMsg (a local buffer when pszMsg could not be
-  // allocated) and hands it to LogAddLine.
+  // allocated) and stores it as LogAddLine does; the line is the object's
+  // own, so it needs no probe.
   void LogPrintf(const char *pszFormat, ...) __attribute__((format(printf, 2, 3)));
+  // LogAddLine without the probe of the text; `bProbe` asks for it once the
+  // line is known to be kept.
+  int StoreLogLine(const char *pszText, bool bProbe);
   // Records that a caller's buffer or text could not be reached (998) under
   // the member's own text.
   void SetAccessError(const char *pszFormat);

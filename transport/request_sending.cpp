@@ -41,7 +41,9 @@ int CZemHttp::SendRequest(const char *pszObject) {
   } else {
     LogPrintf("Existing HTTP request handle wil be resused");
   }
-  LogPrintf("HttpOpenRequest - Opening resource %s", zem::LoggableStr(pszObject));
+  // The object name is probed once: the log line and the open both go by it.
+  const bool bObjectFaults = zem::IsFaultingStr(pszObject);
+  LogPrintf("HttpOpenRequest - Opening resource %s", bObjectFaults ? "" : zem::UsableOrEmpty(pszObject));
 
   if (hConnect != nullptr) {
     const zem::FieldText<sizeof m_ZemProxyInfo.szUsrAgt> agent(m_ZemProxyInfo.szUsrAgt);
@@ -58,7 +60,7 @@ int CZemHttp::SendRequest(const char *pszObject) {
       hRequest = nullptr;
     }
     DWORD dwOpenError = 0;
-    if (zem::IsFaultingStr(pszObject)) {
+    if (bObjectFaults) {
       // An object name that cannot be read is refused as the open's fault.
       dwOpenError = ERROR_NOACCESS;
     } else if (zem::IsMissingEntry(m_WinInet_HttpOpenRequestA)) {

@@ -12,6 +12,7 @@
 // see no access to it.
 #include "memory_probe.h"
 
+#include "live_stack.h"
 #include "loaded_images.h"
 
 #include <errno.h>
@@ -133,6 +134,7 @@ bool Allowed(const void *p, std::size_t size, Access access) {
   if (size == 0) return true;
   const auto start = reinterpret_cast<std::uintptr_t>(p);
   if (start == 0 || !RangeFits(start, size)) return false;
+  if (OnLiveStack(start, size)) return true;
   std::uintptr_t image_end;
   if (access == Access::kRead && InLoadedImage(start, size, &image_end)) return true;
   // The write probe reads the word it adds to, so it answers for reading too.
@@ -201,8 +203,8 @@ std::optional<std::size_t> ProbeStringLength(const char *p, std::size_t max_char
       length += in_image;
       continue;
     }
-    const char *text = nullptr;
-    if (g_readProbeWorks) {
+    const char *text = OnLiveStack(at, wanted) ? reinterpret_cast<const char *>(at) : nullptr;
+    if (text == nullptr && g_readProbeWorks) {
       const long n = ReadOwnMemory(at, chunk, wanted);
       if (n >= 0 && static_cast<std::size_t>(n) != wanted) return std::nullopt;
       if (n > 0) text = chunk;

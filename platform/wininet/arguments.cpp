@@ -1,7 +1,5 @@
 #include "arguments.h"
 
-#include <pthread.h>
-
 #include <cstdint>
 #include <cstring>
 
@@ -62,41 +60,18 @@ bool CheckMemory(bool bad, const void *pointer, size_t size, const char *name, c
   return true;
 }
 
-// Out-parameters mostly live in the caller's stack frame. Everything from
-// this function's own frame up to the top of the thread's stack is mapped
-// and writable while the thread runs, so such a range needs no question to
-// the kernel.
-bool OnLiveStack(const void *pointer, size_t size) {
-  thread_local uintptr_t stack_top = 0;
-  if (stack_top == 0) {
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return false;
-    void *low = nullptr;
-    size_t length = 0;
-    if (pthread_attr_getstack(&attributes, &low, &length) == 0) {
-      stack_top = reinterpret_cast<uintptr_t>(low) + length;
-    }
-    pthread_attr_destroy(&attributes);
-  }
-  const char here = 0;
-  const auto start = reinterpret_cast<uintptr_t>(pointer);
-  return start >= reinterpret_cast<uintptr_t>(&here) && start + size >= start && start + size <= stack_top;
-}
-
 // The probes ask the kernel page by page. For a large buffer its first and
 // last bytes are asked about: a null, freed or overstated buffer fails there,
 // and a body of many megabytes is not probed a page at a time on every call.
 constexpr size_t kWholeProbeLimit = 16 * 1024;
 
 bool BadForReading(const void *pointer, size_t size) {
-  if (OnLiveStack(pointer, size)) return false;
   if (size <= kWholeProbeLimit) return IsBadReadPtr(pointer, size);
   const char *bytes = static_cast<const char *>(pointer);
   return IsBadReadPtr(bytes, 1) || IsBadReadPtr(bytes + size - 1, 1);
 }
 
 bool BadForWriting(void *pointer, size_t size) {
-  if (OnLiveStack(pointer, size)) return false;
   if (size <= kWholeProbeLimit) return IsBadWritePtr(pointer, size);
   char *bytes = static_cast<char *>(pointer);
   return IsBadWritePtr(bytes, 1) || IsBadWritePtr(bytes + size - 1, 1);
@@ -113,15 +88,23 @@ bool CheckWritable(void *pointer, size_t size, const char *name) {
                      "written");
 }
 
+bool CopyIntoCaller(void *to, const void *from, size_t size) {
+  const auto start = reinterpret_cast<uintptr_t>(to);
+  constexpr uintptr_t kPage = 4096;
+  if (size > 0 && start / kPage == (start + size - 1) / kPage) {
+    if (IsBadWritePtr(to, size)) return false;
+    memcpy(to, from, size);
+    return true;
+  }
+  return WriteProcessMemory(GetCurrentProcess(), to, from, size, nullptr) != FALSE;
+}
+
 BOOL CopyToCaller(const void *data, DWORD size, DWORD reported, LPVOID buffer, LPDWORD length) {
   if (buffer == nullptr || *length < size) {
     *length = size;
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
-  // Off the stack, the copy itself is the check: one question to the kernel.
-  if (OnLiveStack(buffer, size)) {
-    memcpy(buffer, data, size);
-  } else if (!WriteProcessMemory(GetCurrentProcess(), buffer, data, size, nullptr)) {
+  if (!CopyIntoCaller(buffer, data, size)) {
     return Fail(ERROR_NOACCESS, "lpBuffer cannot be written over its given length.");
   }
   *length = reported;

@@ -28,6 +28,11 @@ bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out
 bool CheckReadable(const void *pointer, size_t size, const char *name);
 bool CheckWritable(void *pointer, size_t size, const char *name);
 
+// Copies into caller memory without faulting (false: it cannot be written).
+// Within one page: a probe, free on the caller's stack, and a plain copy;
+// else one checked copy through the kernel.
+bool CopyIntoCaller(void *to, const void *from, size_t size);
+
 // Hands data to a caller's buffer of *length bytes: with a null or short
 // buffer, ERROR_INSUFFICIENT_BUFFER and *length = size; else the data is
 // copied and *length = reported (a text's length leaves out its terminator).

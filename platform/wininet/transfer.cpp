@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "arguments.h"
 #include "cookie_jar.h"
 #include "easy_handles.h"
 #include "engine.h"
@@ -128,16 +129,14 @@ DWORD Transfer::Available(DWORD *bytes, std::string *detail) {
 
 namespace {
 
-// Into the caller's buffer without faulting. A short stretch goes in one
-// question to the kernel that both checks and copies. A long one is vetted
+// Into the caller's buffer without faulting. A short stretch is checked as
+// it is copied (CopyIntoCaller). A long one is vetted
 // at its two ends and copied directly: a copy through the kernel costs
 // several times a plain one, and a null, freed or overstated buffer fails at
 // its ends.
 constexpr size_t kCheckedCopyLimit = 16 * 1024;
 
-bool CopyToCallerBuffer(char *to, const char *from, size_t size) {
-  return WriteProcessMemory(GetCurrentProcess(), to, from, size, nullptr) != FALSE;
-}
+bool CopyToCallerBuffer(char *to, const char *from, size_t size) { return CopyIntoCaller(to, from, size); }
 
 bool PlainCopy(char *to, const char *from, size_t size) {
   memcpy(to, from, size);

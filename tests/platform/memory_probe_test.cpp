@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -114,6 +115,47 @@ TEST_F(PageThenHole, ProcessMemoryCopiesFailWhereMemoryEnds) {
   EXPECT_TRUE(WriteProcessMemory(GetCurrentProcess(), nullptr, nullptr, 0, nullptr)) << "nothing to copy";
   EXPECT_FALSE(ReadProcessMemory(reinterpret_cast<HANDLE>(42), data, back, 1, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// A program that runs code on a stack of its own making: memory between that
+// stack and the thread's real one is not stack at all, and a hole there must
+// still be reported.
+struct OwnStackRun {
+  static constexpr size_t kStack = 256 * 1024;
+  ucontext_t caller{}, callee{};
+  char *region = nullptr;
+  char *hole = nullptr;
+  bool read_bad = false, write_bad = false, text_bad = false;
+
+  static void Probe(OwnStackRun *run) {
+    run->read_bad = IsBadReadPtr(run->hole, 1);
+    run->write_bad = IsBadWritePtr(run->hole, 1);
+    run->text_bad = IsBadStringPtrA(run->hole, 10);
+  }
+};
+
+TEST(OwnStack, AHoleAboveAStackOfTheProgramsMakingIsBad) {
+  OwnStackRun run;
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  void *region = mmap(nullptr, OwnStackRun::kStack + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(region, MAP_FAILED);
+  run.region = static_cast<char *>(region);
+  run.hole = run.region + OwnStackRun::kStack;
+  ASSERT_EQ(munmap(run.hole, page), 0);
+  int on_thread_stack = 0;
+  ASSERT_LT(reinterpret_cast<uintptr_t>(run.hole), reinterpret_cast<uintptr_t>(&on_thread_stack))
+      << "the made stack should lie below the thread's";
+
+  ASSERT_EQ(getcontext(&run.callee), 0);
+  run.callee.uc_stack.ss_sp = run.region;
+  run.callee.uc_stack.ss_size = OwnStackRun::kStack;
+  run.callee.uc_link = &run.caller;
+  makecontext(&run.callee, reinterpret_cast<void (*)()>(&OwnStackRun::Probe), 1, &run);
+  ASSERT_EQ(swapcontext(&run.caller, &run.callee), 0);
+  EXPECT_TRUE(run.read_bad);
+  EXPECT_TRUE(run.write_bad);
+  EXPECT_TRUE(run.text_bad);
+  munmap(run.region, OwnStackRun::kStack);
 }
 
 bool Mapped(const std::string &path) {
