@@ -17,7 +17,7 @@ using namespace zem::wininet;
 namespace {
 
 // What a sending needs from the request and its parents (lock held).
-SendSpec BuildSpec(const Request &request, std::shared_ptr<const std::string> body) {
+SendSpec BuildSpec(const Request &request, std::string_view body) {
   const auto &connection = static_cast<const Connection &>(*request.parent);
   const auto &session = static_cast<const Session &>(*connection.parent);
   SendSpec setup;
@@ -32,7 +32,7 @@ SendSpec BuildSpec(const Request &request, std::shared_ptr<const std::string> bo
   setup.http10 = request.http10;
   setup.headers = request.headers;
   setup.userAgent = EffectiveText(&request, &HandleOptions::userAgent);
-  setup.body = std::move(body);
+  setup.body = body;
   setup.user = EffectiveText(&request, &HandleOptions::userName);
   setup.password = EffectiveText(&request, &HandleOptions::password);
   setup.proxyUser = EffectiveText(&request, &HandleOptions::proxyUserName);
@@ -51,7 +51,7 @@ SendSpec BuildSpec(const Request &request, std::shared_ptr<const std::string> bo
 // sending still running is dropped, and the new one goes to the engine.
 // Returns null with the failure recorded.
 std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &extra_headers,
-                                       std::shared_ptr<const std::string> body, long long streamed_size = -2) {
+                                       std::string_view body, long long streamed_size = -2) {
   std::shared_ptr<Request> request;
   std::shared_ptr<Transfer> previous, transfer;
   {
@@ -69,7 +69,18 @@ std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &ex
         return nullptr;
       }
     }
-    SendSpec setup = BuildSpec(*request, std::move(body));
+    SendSpec setup = BuildSpec(*request, body);
+    // An asynchronous send returns at once, and its caller may free the
+    // body then: the transfer keeps a copy. A synchronous one borrows it.
+    if (setup.async && !body.empty()) {
+      try {
+        setup.ownedBody = std::make_shared<const std::string>(body);
+      } catch (const std::bad_alloc &) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+      }
+      setup.body = *setup.ownedBody;
+    }
     if (streamed_size != -2) {
       setup.streamed = true;
       setup.streamedSize = streamed_size;
@@ -143,18 +154,14 @@ BOOL WINAPI HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHea
       !CheckReadable(lpOptional, dwOptionalLength, "lpOptional")) {
     return FALSE;
   }
-  std::shared_ptr<const std::string> body;
-  if (lpOptional != nullptr && dwOptionalLength > 0) {
-    // The caller may free its buffer once the call returns.
-    try {
-      body = std::make_shared<const std::string>(static_cast<const char *>(lpOptional), dwOptionalLength);
-    } catch (const std::bad_alloc &) {
-      return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
-  }
-  auto transfer = StartSending(hRequest, extra, std::move(body));
+  std::string_view body;
+  if (lpOptional != nullptr && dwOptionalLength > 0) body = {static_cast<const char *>(lpOptional), dwOptionalLength};
+  auto transfer = StartSending(hRequest, extra, body);
   if (!transfer) return FALSE;
-  return AwaitResponse(transfer);
+  const BOOL sent = AwaitResponse(transfer);
+  // The caller may free its buffer once the call returns.
+  transfer->LetGoOfCallerBody();
+  return sent;
 }
 
 BOOL WINAPI HttpSendRequestExA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersIn, LPINTERNET_BUFFERSA, DWORD,
@@ -179,7 +186,7 @@ BOOL WINAPI HttpSendRequestExA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffers
     return FALSE;
   }
   const long long size = in.dwBufferTotal != 0 ? static_cast<long long>(in.dwBufferTotal) : -1;
-  auto transfer = StartSending(hRequest, headers, nullptr, size);
+  auto transfer = StartSending(hRequest, headers, {}, size);
   if (!transfer) return FALSE;
   if (in.lpvBuffer != nullptr && in.dwBufferLength > 0) {
     std::string detail;

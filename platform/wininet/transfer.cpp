@@ -19,7 +19,26 @@ namespace zem::wininet {
 
 bool IsUnlimitedTimeout(DWORD ms) { return ms == 0 || ms == static_cast<DWORD>(-1); }
 
-Transfer::Transfer(SendSpec setup) : spec_(std::move(setup)), engine_(Engine::Instance()) {}
+Transfer::Transfer(SendSpec setup)
+    : spec_(std::move(setup)), engine_(Engine::Instance()), body_(spec_.body), body_copy_(spec_.ownedBody) {}
+
+void Transfer::LetGoOfCallerBody() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (body_copy_ || body_.empty()) return;
+  // Once the answer's head is in, libcurl sends what is left of the body
+  // but never starts it over.
+  if (!done_ && upload_offset_ < body_.size()) {
+    try {
+      body_copy_ = std::make_shared<const std::string>(body_);
+      body_ = *body_copy_;
+      return;
+    } catch (const std::bad_alloc &) {
+      // Without memory for the rest the upload ends here (its read fails).
+    }
+  }
+  body_ = {};
+  body_gone_ = true;
+}
 
 Transfer::~Transfer() {
   // Only a transfer that never reached the engine still holds its handle.
@@ -402,11 +421,12 @@ size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
                                   static_cast<DWORD>(transfer->upload_offset_)));
     return 0;
   }
-  const std::string &body = *transfer->spec_.body;
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  if (transfer->body_gone_) return CURL_READFUNC_ABORT;
+  const std::string_view body = transfer->body_;
   const size_t n = std::min(size * count, body.size() - transfer->upload_offset_);
   memcpy(data, body.data() + transfer->upload_offset_, n);
   transfer->upload_offset_ += n;
-  std::lock_guard<std::mutex> lock(transfer->mutex_);
   transfer->last_activity_ = Clock::now();
   if (n > 0 && transfer->upload_offset_ == body.size()) {
     transfer->phase_ = Phase::kWaiting;
@@ -417,12 +437,13 @@ size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
 
 int Transfer::OnSeek(void *self, curl_off_t offset, int origin) {
   auto *transfer = static_cast<Transfer *>(self);
-  if (origin != SEEK_SET || offset < 0 || static_cast<size_t>(offset) > transfer->spec_.body->size()) {
+  std::lock_guard<std::mutex> lock(transfer->mutex_);
+  if (transfer->body_gone_ || origin != SEEK_SET || offset < 0 ||
+      static_cast<size_t>(offset) > transfer->body_.size()) {
     return CURL_SEEKFUNC_FAIL;
   }
   // libcurl rewinds to send the body again, for instance to answer a challenge.
   transfer->upload_offset_ = static_cast<size_t>(offset);
-  std::lock_guard<std::mutex> lock(transfer->mutex_);
   transfer->phase_ = Phase::kSending;
   return CURL_SEEKFUNC_OK;
 }
@@ -430,8 +451,8 @@ int Transfer::OnSeek(void *self, curl_off_t offset, int origin) {
 int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
   auto *transfer = static_cast<Transfer *>(self);
   std::lock_guard<std::mutex> lock(transfer->mutex_);
-  const bool sending = transfer->has_body_ && (transfer->spec_.streamed || transfer->upload_offset_ <
-                                                                                 transfer->spec_.body->size());
+  const bool sending =
+      transfer->has_body_ && (transfer->spec_.streamed || transfer->upload_offset_ < transfer->body_.size());
   transfer->phase_ = sending ? Phase::kSending : Phase::kWaiting;
   transfer->last_activity_ = Clock::now();
   transfer->receiving_reported_ = false;

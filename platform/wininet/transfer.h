@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "body_queue.h"
@@ -41,7 +42,10 @@ struct SendSpec {
   bool http10 = false;
   HeaderList headers;              // the request's own list
   std::string userAgent;           // "" sends none
-  std::shared_ptr<const std::string> body;  // a body given whole
+  // A body given whole: the caller's own bytes, which a synchronous send
+  // borrows while HttpSendRequestA runs, or a view of `ownedBody`.
+  std::string_view body;
+  std::shared_ptr<const std::string> ownedBody;
   bool streamed = false;           // a body written piece by piece (HttpSendRequestExA)
   long long streamedSize = -1;     // its announced size; -1 when unknown (sent chunked)
   std::string user, password;      // server credentials
@@ -88,6 +92,10 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // ERROR_NOACCESS and takes nothing from the body. Only what is filled is
   // ever touched.
   DWORD Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait);
+  // HttpSendRequestA is about to return to its caller, who may then free
+  // the body it lent: a body that may still be sent is copied, else
+  // forgotten.
+  void LetGoOfCallerBody();
   // A streamed body: Write queues a piece (waiting while the queue is full),
   // EndBody says no more follows.
   bool streamed() const { return spec_.streamed; }
@@ -190,6 +198,9 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   BodyQueue queue_;
   bool paused_ = false;
   BodyQueue upload_queue_;         // a streamed body's pieces not yet taken by libcurl
+  std::string_view body_;          // a body given whole (see SendSpec::body)
+  std::shared_ptr<const std::string> body_copy_;
+  bool body_gone_ = false;         // the caller took its body back before it was sent
   bool upload_ended_ = false;
   bool upload_paused_ = false;     // libcurl waits for the next piece
   bool resume_requested_ = false;

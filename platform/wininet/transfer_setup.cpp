@@ -34,7 +34,7 @@ DWORD Transfer::Prepare(std::string *detail) {
     body_size_ = spec_.streamedSize;
     has_body_ = body_size_ != 0;
   } else {
-    body_size_ = spec_.body ? static_cast<long long>(spec_.body->size()) : 0;
+    body_size_ = static_cast<long long>(body_.size());
     has_body_ = body_size_ > 0;
   }
   const DWORD error = SetFirstTarget(detail);

@@ -156,7 +156,7 @@ def header_value(lines, name):
     return None
 
 
-def read_request(reader):
+def read_head(reader):
     while reader.buf.startswith(b"\r\n"):
         del reader.buf[:2]
     head = reader.until(b"\r\n\r\n", MAX_HEAD)
@@ -165,7 +165,11 @@ def read_request(reader):
     method = parts[0] if parts else b""
     target = parts[1] if len(parts) > 1 else b""
     version = parts[2] if len(parts) > 2 else b""
-    headers = lines[1:]
+    return {"method": method, "target": target, "version": version, "headers": lines[1:]}
+
+
+def read_body(reader, request):
+    headers = request["headers"]
     chunked = False
     te = header_value(headers, "transfer-encoding")
     if te is not None and b"chunked" in te.lower():
@@ -184,8 +188,9 @@ def read_request(reader):
     else:
         length = header_value(headers, "content-length")
         body = reader.exactly(int(length)) if length and length.isdigit() else b""
-    return {"method": method, "target": target, "version": version, "headers": headers,
-            "body": body, "chunked": chunked}
+    request["body"] = body
+    request["chunked"] = chunked
+    return request
 
 
 # ---- credentials ----
@@ -296,15 +301,35 @@ def serve_connection(sock):
     reader = Reader(sock)
     try:
         while True:
-            request = read_request(reader)
-            rule = STATE.auth_rule(request["target"].decode("latin-1"))
+            request = read_head(reader)
+            target = request["target"].decode("latin-1")
+            rule = STATE.auth_rule(target)
+            if rule is None:
+                steps = STATE.steps_for(target)
+                split = [i for i, step in enumerate(steps) if step[0] == "early"]
+                if split:
+                    # The answer's head goes out before the request's body is
+                    # read, the rest of the answer after it.
+                    is_head = request["method"] == b"HEAD"
+                    if not run_steps(sock, steps[:split[0]], is_head):
+                        return
+                    read_body(reader, request)
+                    with STATE.lock:
+                        STATE.requests.append(dict(request, connection=conn_id, authorized=None))
+                    if not run_steps(sock, steps[split[0] + 1:], is_head):
+                        return
+                    if wants_close(request):
+                        close(sock)
+                        return
+                    continue
+            read_body(reader, request)
             authorized = None if rule is None else check_credentials(rule, request)
             with STATE.lock:
                 STATE.requests.append(dict(request, connection=conn_id, authorized=authorized))
             if authorized is False:
                 steps = challenge(rule)
-            else:
-                steps = STATE.steps_for(request["target"].decode("latin-1"))
+            elif rule is not None:
+                steps = STATE.steps_for(target)
             if not run_steps(sock, steps, request["method"] == b"HEAD"):
                 return
             if wants_close(request):
@@ -325,7 +350,7 @@ def parse_steps(fields):
             steps.append((name, value))
         elif name == "sleep":
             steps.append((name, value.decode()))
-        elif name in ("close", "reset"):
+        elif name in ("close", "reset", "early"):
             steps.append((name, None))
     return steps
 

@@ -163,6 +163,10 @@ Reply &Reply::StatusLine(std::string line) {
   status_line = std::move(line);
   return *this;
 }
+Reply &Reply::BeforeBody() {
+  before_body = true;
+  return *this;
+}
 Reply &Reply::StallBeforeHeaders(int ms) {
   stall_before_headers_ms = ms;
   return *this;
@@ -210,6 +214,7 @@ std::vector<std::pair<std::string, std::string>> Reply::Steps() const {
         head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
       }
       steps.emplace_back("head", head + "\r\n");
+      if (before_body) steps.emplace_back("early", "");
       sleep(stall_after_headers_ms);
       if (stall_mid_body_ms > 0 && encoded.size() > 1) {
         size_t half = encoded.size() / 2;

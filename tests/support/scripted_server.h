@@ -43,6 +43,7 @@ struct Reply {
   int stall_mid_body_ms = 0;         // after half of the (encoded) body
   long cut_after_bytes = -1;         // >= 0: only that many bytes of the answer are sent
   int delay_end_ms = 0;              // wait before the end action
+  bool before_body = false;          // send the head before reading the request's body
   ConnectionEnd end = ConnectionEnd::KeepOpen;
   std::string raw;                   // when set, sent instead of everything above
 
@@ -65,6 +66,9 @@ struct Reply {
   Reply &StallMidBody(int ms);
   Reply &CutAfter(long bytes, ConnectionEnd how = ConnectionEnd::Close);
   Reply &Then(ConnectionEnd how, int delay_ms = 0);
+  // The answer's head goes out as soon as the request's head is in; the
+  // request's body is read (and recorded) next, then the answer's body.
+  Reply &BeforeBody();
 
   // The steps the server runs, as control fields (kind, value).
   std::vector<std::pair<std::string, std::string>> Steps() const;

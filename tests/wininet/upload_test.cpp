@@ -2,7 +2,9 @@
 // HttpEndRequestA), framed by their announced size or chunked without one,
 // and answers read with InternetReadFileExA.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <cstring>
 #include <string>
 
 #include "internet_test_util.h"
@@ -60,6 +62,32 @@ TEST(Upload, APieceByPieceBodyArrivesWhole) {
     EXPECT_EQ("yes", got.Header("X-Upload")) << c.name;
     EXPECT_EQ(0u, got.HeaderCount("Expect")) << c.name;
   }
+}
+
+// A synchronous send lends the body only while it runs. The server answers
+// as soon as the request's head is in, so the send returns with most of a
+// large body unsent, and the caller unmaps it at once: the rest still goes
+// out, whole, and nothing reads the unmapped pages.
+TEST(Upload, TheBodyMayBeFreedOnceTheSendReturns) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("early").BeforeBody());
+  const size_t size = 16u * 1024 * 1024;
+  void *mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(mapped, MAP_FAILED);
+  std::string body(size, '\0');
+  for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>('a' + i % 23);
+  memcpy(mapped, body.data(), size);
+
+  OpenRequest r(server.port(), "POST", "/upload");
+  const BOOL sent = HttpSendRequestA(r.request, nullptr, 0, mapped, static_cast<DWORD>(size));
+  munmap(mapped, size);
+  ASSERT_TRUE(sent) << GetLastError();
+  EXPECT_EQ("early", wintest::ReadBody(r.request));
+  const auto got = server.Received();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(size, got[0].body.size());
+  EXPECT_TRUE(got[0].body == body) << "the body arrived changed";
 }
 
 TEST(Upload, WritingOutOfOrderIsRefused) {
