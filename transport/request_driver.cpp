@@ -1,6 +1,9 @@
 // The request driver and the dispatch of notifications to the caller's two
 // procedures.
+#include <cstring>
+
 #include "ZemHttp.h"
+#include "ZemMem.h"
 #include "ZemSys.h"
 #include "config/caller_text.h"
 #include "transport/transport_support.h"
@@ -76,8 +79,15 @@ int CZemHttp::InternetRun() {
   }
   Notify(NOTIFY_STATUS_TEXT, NOTIFY_TO_STATUS, zem::MsgValue(*this));
 
-  GetHttpResponseHeaders(reinterpret_cast<void **>(&pvResponseHeaders), HTTP_QUERY_RAW_HEADERS_CRLF);
-  if (zem::IsUsableStr(pvResponseHeaders)) cbResponseHeaders = static_cast<DWORD>(lstrlenA(pvResponseHeaders));
+  const DWORD cbHeaders =
+      GetHttpResponseHeaders(reinterpret_cast<void **>(&pvResponseHeaders), HTTP_QUERY_RAW_HEADERS_CRLF);
+  if (cbHeaders != 0 && pvResponseHeaders != nullptr) {
+    // The text just stored is a block of this object's own, terminated
+    // within its size: it needs no probe.
+    cbResponseHeaders = static_cast<DWORD>(strnlen(pvResponseHeaders, ZemMemSize(pvResponseHeaders)));
+  } else if (!zem::IsFaultingStr(pvResponseHeaders) && zem::IsUsableStr(pvResponseHeaders)) {
+    cbResponseHeaders = static_cast<DWORD>(lstrlenA(pvResponseHeaders));
+  }
 
   if (DataDump() != 0) {
     zem::PutMsg(*this, "Response downloaded %d bytes", static_cast<int>(cbResponse));

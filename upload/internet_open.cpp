@@ -107,6 +107,15 @@ int ConfigProxyUsingWinInet(REQUEST_CONTEXT *ctx) {
 // Applies the method letters of pszProxyCfg in order. Without "X" the first
 // method that succeeds ends the survey; with "X" (while no session exists)
 // every letter is applied and the last one's result counts.
+// A method that names its access type outright: its status line, then the
+// type as a number and as the character the settings use. Always succeeds.
+int UseAccessType(REQUEST_CONTEXT *ctx, const char *pszLine, DWORD dwAccessType, char chAccessType) {
+  AddStatusLine(ctx, pszLine);
+  ctx->dwAccessType = dwAccessType;
+  ctx->chAccessType = chAccessType;
+  return 1;
+}
+
 int ProxyMethodSurvey(REQUEST_CONTEXT *ctx) {
   const char *pszCfg = ctx->pszProxyCfg;
   if (!IsUsableStr(pszCfg)) {
@@ -140,22 +149,14 @@ int ProxyMethodSurvey(REQUEST_CONTEXT *ctx) {
         nResult = 0;
         break;
       case kPreconfig:
-        AddStatusLine(ctx, "-- Using registry proxy defaults.(''0'')");
-        ctx->dwAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
-        ctx->chAccessType = '0';
-        nResult = 1;
+        nResult = UseAccessType(ctx, "-- Using registry proxy defaults.(''0'')", INTERNET_OPEN_TYPE_PRECONFIG, '0');
         break;
       case kNoAutoProxy:
-        AddStatusLine(ctx, "-- Using registry proxy defaults (NO AUTOPROXY).(''4'')");
-        ctx->dwAccessType = INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
-        ctx->chAccessType = '4';
-        nResult = 1;
+        nResult = UseAccessType(ctx, "-- Using registry proxy defaults (NO AUTOPROXY).(''4'')",
+                                INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, '4');
         break;
       case kDirect:
-        AddStatusLine(ctx, "-- Using Direct conection(NO PROXY).(''1'')");
-        ctx->dwAccessType = INTERNET_OPEN_TYPE_DIRECT;
-        ctx->chAccessType = '1';
-        nResult = 1;
+        nResult = UseAccessType(ctx, "-- Using Direct conection(NO PROXY).(''1'')", INTERNET_OPEN_TYPE_DIRECT, '1');
         break;
       default:
         break;

@@ -69,7 +69,7 @@ TEST(Streaming, AReadIntoUnwritableMemoryFailsAndLosesNothing) {
   void *mapped = mmap(nullptr, 2 * page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(mapped, MAP_FAILED);
   char *read_only = static_cast<char *>(mapped);
-  ASSERT_EQ(munmap(read_only + page, page), 0);
+  ASSERT_EQ(mprotect(read_only + page, page, PROT_NONE), 0);
   DWORD read = 7;
   // A short fill, then one long enough to be checked at its ends only.
   EXPECT_FALSE(InternetReadFile(r.request, read_only, 100, &read));
@@ -77,7 +77,7 @@ TEST(Streaming, AReadIntoUnwritableMemoryFailsAndLosesNothing) {
   EXPECT_EQ(0u, read);
   EXPECT_FALSE(InternetReadFile(r.request, read_only + page, 40 * 1024, &read));
   EXPECT_EQ(static_cast<DWORD>(ERROR_NOACCESS), GetLastError());
-  munmap(read_only, page);
+  munmap(read_only, 2 * page);
 
   std::string body, buffer(8 * 1024, '\0');
   while (InternetReadFile(r.request, buffer.data(), static_cast<DWORD>(buffer.size()), &read) && read > 0) {
