@@ -48,20 +48,29 @@ int AddSegments(dl_phdr_info *info, size_t, void *out) {
   return 0;
 }
 
-std::mutex g_mutex;
-std::shared_ptr<const Snapshot> g_snapshot;
+// Never destroyed: probes may run in other objects' static destructors.
+struct Latest {
+  std::mutex mutex;
+  std::shared_ptr<const Snapshot> snapshot;
+};
+Latest &TheLatest() {
+  static Latest *latest = new Latest();
+  return *latest;
+}
 
 std::shared_ptr<const Snapshot> Current() {
   Counts counts;
   if (dl_iterate_phdr(&ReadCounts, &counts) != 1) return nullptr;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_snapshot && g_snapshot->adds == counts.adds && g_snapshot->subs == counts.subs) return g_snapshot;
+  Latest &latest = TheLatest();
+  std::lock_guard<std::mutex> lock(latest.mutex);
+  const auto &known = latest.snapshot;
+  if (known && known->adds == counts.adds && known->subs == counts.subs) return known;
   auto fresh = std::make_shared<Snapshot>();
   dl_iterate_phdr(&AddSegments, fresh.get());
   std::sort(fresh->segments.begin(), fresh->segments.end(),
             [](const Segment &a, const Segment &b) { return a.low < b.low; });
-  g_snapshot = std::move(fresh);
-  return g_snapshot;
+  latest.snapshot = std::move(fresh);
+  return latest.snapshot;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ void Transfer::LetGoOfCallerBody() {
   if (body_copy_ || body_.empty()) return;
   // Once the answer's head is in, libcurl sends what is left of the body
   // but never starts it over.
-  if (!done_ && upload_offset_ < body_.size()) {
+  if (!done_ && !cancelled_ && upload_offset_ < body_.size()) {
     try {
       body_copy_ = std::make_shared<const std::string>(body_);
       body_ = *body_copy_;
