@@ -87,7 +87,13 @@ DWORD CZemHttp::GetHttpResponseHeaders(void **ppvResult, DWORD dwQuery) {
     return sizeof dwValue;
   }
 
-  if (IsBadWritePtr(ppvResult, sizeof(void *)) || (*ppvResult != nullptr && !IsReleasableBlock(*ppvResult))) {
+  // A variable inside this object (the run passes its own header field) is
+  // known to be writable; only a caller's variable is probed.
+  const uintptr_t uObject = reinterpret_cast<uintptr_t>(this);
+  const uintptr_t uVariable = reinterpret_cast<uintptr_t>(ppvResult);
+  const bool bOwnField = uVariable >= uObject && uVariable + sizeof(void *) <= uObject + sizeof *this;
+  if ((!bOwnField && IsBadWritePtr(ppvResult, sizeof(void *))) ||
+      (*ppvResult != nullptr && !IsReleasableBlock(*ppvResult))) {
     SetAccessError("CZemHttp::GetHttpResponseHeaders() FAILED (Nothing to do!).  Error# %d");
     return 0;
   }
