@@ -132,6 +132,12 @@ typedef struct {
   LPCSTR lpszProxyBypass;
 } INTERNET_PROXY_INFO, *LPINTERNET_PROXY_INFO;
 
+// INTERNET_OPTION_VERSION: the library's version (1.2), on any handle or none.
+typedef struct {
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+} INTERNET_VERSION_INFO, *LPINTERNET_VERSION_INFO;
+
 typedef struct {
   DWORD_PTR dwResult;
   DWORD dwError;

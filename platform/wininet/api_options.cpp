@@ -47,7 +47,7 @@ std::optional<std::string> HandleOptions::*TextMember(DWORD option) {
 
 bool IsQueryOnly(DWORD option) {
   return option == INTERNET_OPTION_HANDLE_TYPE || option == INTERNET_OPTION_PARENT_HANDLE ||
-         option == INTERNET_OPTION_URL;
+         option == INTERNET_OPTION_URL || option == INTERNET_OPTION_VERSION;
 }
 
 const Session *SessionOf(const InternetObject *object) {
@@ -220,6 +220,11 @@ BOOL WINAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpB
         const Session *session = SessionOf(object.get());
         if (object && session == nullptr) return WrongType();
         done = QueryProxy(session != nullptr ? session->proxy : PlatformProxyConfig(), lpBuffer, lpdwBufferLength);
+        break;
+      }
+      case INTERNET_OPTION_VERSION: {
+        const INTERNET_VERSION_INFO version{1, 2};
+        done = CopyToCaller(&version, sizeof version, sizeof version, lpBuffer, lpdwBufferLength);
         break;
       }
       case INTERNET_OPTION_HANDLE_TYPE: {

@@ -160,6 +160,16 @@ TEST_F(Handles, OptionsAreInheritedAndQueriedWithTheirSizes) {
             ErrorOf(InternetSetOptionA(request_, INTERNET_OPTION_SEND_TIMEOUT, &ms, 2)));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_OPTION_NOT_SETTABLE),
             ErrorOf(InternetSetOptionA(request_, INTERNET_OPTION_HANDLE_TYPE, &ms, sizeof ms)));
+  INTERNET_VERSION_INFO version{};
+  size = sizeof version - 1;
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER),
+            ErrorOf(InternetQueryOptionA(nullptr, INTERNET_OPTION_VERSION, &version, &size)));
+  EXPECT_EQ(sizeof version, size);
+  ASSERT_TRUE(InternetQueryOptionA(nullptr, INTERNET_OPTION_VERSION, &version, &size));
+  EXPECT_EQ(1u, version.dwMajorVersion);
+  EXPECT_EQ(2u, version.dwMinorVersion);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_OPTION_NOT_SETTABLE),
+            ErrorOf(InternetSetOptionA(nullptr, INTERNET_OPTION_VERSION, &version, sizeof version)));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_INVALID_OPTION),
             ErrorOf(InternetSetOptionA(request_, 9999, &ms, sizeof ms)));
   size = sizeof value;
