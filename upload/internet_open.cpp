@@ -104,9 +104,6 @@ int ConfigProxyUsingWinInet(REQUEST_CONTEXT *ctx) {
   return bQueried ? 1 : 0;
 }
 
-// Applies the method letters of pszProxyCfg in order. Without "X" the first
-// method that succeeds ends the survey; with "X" (while no session exists)
-// every letter is applied and the last one's result counts.
 // A method that names its access type outright: its status line, then the
 // type as a number and as the character the settings use. Always succeeds.
 int UseAccessType(REQUEST_CONTEXT *ctx, const char *pszLine, DWORD dwAccessType, char chAccessType) {
@@ -116,6 +113,9 @@ int UseAccessType(REQUEST_CONTEXT *ctx, const char *pszLine, DWORD dwAccessType,
   return 1;
 }
 
+// Applies the method letters of pszProxyCfg in order. Without "X" the first
+// method that succeeds ends the survey; with "X" (while no session exists)
+// every letter is applied and the last one's result counts.
 int ProxyMethodSurvey(REQUEST_CONTEXT *ctx) {
   const char *pszCfg = ctx->pszProxyCfg;
   if (!IsUsableStr(pszCfg)) {

@@ -17,28 +17,27 @@ struct Segment {
   std::uintptr_t low, high;
 };
 
-struct Snapshot {
-  unsigned long long adds = 0, subs = 0;
-  std::vector<Segment> segments;  // sorted by address
-};
-
+// The loader's counts of modules added and removed so far.
 struct Counts {
   unsigned long long adds = 0, subs = 0;
+  bool operator==(const Counts &other) const { return adds == other.adds && subs == other.subs; }
+};
+
+struct Snapshot {
+  Counts counts;
+  std::vector<Segment> segments;  // sorted by address
 };
 
 int ReadCounts(dl_phdr_info *info, size_t size, void *out) {
   // The counts came with glibc 2.4; an older record cannot be trusted.
   if (size < offsetof(dl_phdr_info, dlpi_subs) + sizeof info->dlpi_subs) return -1;
-  auto *counts = static_cast<Counts *>(out);
-  counts->adds = info->dlpi_adds;
-  counts->subs = info->dlpi_subs;
+  *static_cast<Counts *>(out) = {info->dlpi_adds, info->dlpi_subs};
   return 1;  // the first module is enough
 }
 
 int AddSegments(dl_phdr_info *info, size_t, void *out) {
   auto *snapshot = static_cast<Snapshot *>(out);
-  snapshot->adds = info->dlpi_adds;
-  snapshot->subs = info->dlpi_subs;
+  snapshot->counts = {info->dlpi_adds, info->dlpi_subs};
   for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
     const ElfW(Phdr) &header = info->dlpi_phdr[i];
     if (header.p_type != PT_LOAD || (header.p_flags & PF_R) == 0 || header.p_memsz == 0) continue;
@@ -64,7 +63,7 @@ std::shared_ptr<const Snapshot> Current() {
   Latest &latest = TheLatest();
   std::lock_guard<std::mutex> lock(latest.mutex);
   const auto &known = latest.snapshot;
-  if (known && known->adds == counts.adds && known->subs == counts.subs) return known;
+  if (known && known->counts == counts) return known;
   auto fresh = std::make_shared<Snapshot>();
   dl_iterate_phdr(&AddSegments, fresh.get());
   std::sort(fresh->segments.begin(), fresh->segments.end(),

@@ -60,11 +60,6 @@ bool CheckMemory(bool bad, const void *pointer, size_t size, const char *name, c
   return true;
 }
 
-// The probes ask the kernel page by page. For a large buffer its first and
-// last bytes are asked about: a null, freed or overstated buffer fails there,
-// and a body of many megabytes is not probed a page at a time on every call.
-constexpr size_t kWholeProbeLimit = 16 * 1024;
-
 bool BadForReading(const void *pointer, size_t size) {
   if (size <= kWholeProbeLimit) return IsBadReadPtr(pointer, size);
   const char *bytes = static_cast<const char *>(pointer);
@@ -82,6 +77,8 @@ bool BadForWriting(void *pointer, size_t size) {
 bool CheckReadable(const void *pointer, size_t size, const char *name) {
   return CheckMemory(size != 0 && pointer != nullptr && BadForReading(pointer, size), pointer, size, name, "read");
 }
+
+bool IsWritable(void *pointer, size_t size) { return size == 0 || (pointer != nullptr && !BadForWriting(pointer, size)); }
 
 bool CheckWritable(void *pointer, size_t size, const char *name) {
   return CheckMemory(size != 0 && pointer != nullptr && BadForWriting(pointer, size), pointer, size, name,

@@ -25,8 +25,15 @@ bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out
 
 // Whether the caller's memory can be read or written over its whole length;
 // on failure the error is recorded (87 for null, ERROR_NOACCESS otherwise).
+// The probes ask the kernel page by page. For a buffer longer than
+// kWholeProbeLimit its first and last bytes are asked about: a null, freed or
+// overstated buffer fails there, and a body of many megabytes is not probed a
+// page at a time on every call.
+constexpr size_t kWholeProbeLimit = 16 * 1024;
 bool CheckReadable(const void *pointer, size_t size, const char *name);
 bool CheckWritable(void *pointer, size_t size, const char *name);
+// The same question without recording anything.
+bool IsWritable(void *pointer, size_t size);
 
 // Copies into caller memory without faulting (false: it cannot be written).
 // Within one page: a probe, free on the caller's stack, and a plain copy;

@@ -12,7 +12,7 @@ void BodyQueue::Push(const char *data, size_t size) {
 }
 
 namespace {
-bool PlainCopy(char *to, const char *from, size_t size) {
+bool PlainCopy(void *to, const void *from, size_t size) {
   memcpy(to, from, size);
   return true;
 }

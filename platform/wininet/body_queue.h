@@ -24,7 +24,7 @@ class BodyQueue {
   size_t Take(char *out, size_t size);
   // The same through `copy`, which may refuse (memory it cannot write): then
   // nothing is taken and the result is false.
-  using Copier = bool (*)(char *to, const char *from, size_t size);
+  using Copier = bool (*)(void *to, const void *from, size_t size);
   bool Take(char *out, size_t size, Copier copy, size_t *taken);
   void Clear();
   size_t size() const { return size_; }

@@ -146,39 +146,25 @@ DWORD Transfer::Available(DWORD *bytes, std::string *detail) {
   }
 }
 
-namespace {
-
-// Into the caller's buffer without faulting. A short stretch is checked as
-// it is copied (CopyIntoCaller). A long one is vetted
-// at its two ends and copied directly: a copy through the kernel costs
-// several times a plain one, and a null, freed or overstated buffer fails at
-// its ends.
-constexpr size_t kCheckedCopyLimit = 16 * 1024;
-
-bool CopyToCallerBuffer(char *to, const char *from, size_t size) { return CopyIntoCaller(to, from, size); }
-
-bool PlainCopy(char *to, const char *from, size_t size) {
-  memcpy(to, from, size);
-  return true;
-}
-
-BodyQueue::Copier CopierFor(char *to, size_t size) {
-  if (size <= kCheckedCopyLimit) return &CopyToCallerBuffer;
-  if (IsBadWritePtr(to, 1) || IsBadWritePtr(to + size - 1, 1)) return nullptr;
-  return &PlainCopy;
-}
-
-}  // namespace
-
 DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail, bool wait) {
   *read = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   CallerWait waiting(*this);
   for (;;) {
     const size_t next = std::min<size_t>(size - *read, queue_.size());
+    char *const stretch = buffer + *read;
     size_t taken = 0;
-    const BodyQueue::Copier copy = next > 0 ? CopierFor(buffer + *read, next) : nullptr;
-    if (next > 0 && (copy == nullptr || !queue_.Take(buffer + *read, next, copy, &taken))) {
+    // A short stretch is checked as it is copied. A long one is vetted once,
+    // at its ends, and copied plainly: a copy through the kernel costs several
+    // times a plain one.
+    bool filled = true;
+    if (next > kWholeProbeLimit) {
+      filled = IsWritable(stretch, next);
+      if (filled) taken = queue_.Take(stretch, next);
+    } else if (next > 0) {
+      filled = queue_.Take(stretch, next, &CopyIntoCaller, &taken);
+    }
+    if (!filled) {
       *detail = "lpBuffer cannot be written over its given length.";
       return ERROR_NOACCESS;
     }
