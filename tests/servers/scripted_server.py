@@ -190,7 +190,6 @@ def read_body(reader, request):
         body = reader.exactly(int(length)) if length and length.isdigit() else b""
     request["body"] = body
     request["chunked"] = chunked
-    return request
 
 
 # ---- credentials ----
@@ -303,25 +302,16 @@ def serve_connection(sock):
         while True:
             request = read_head(reader)
             target = request["target"].decode("latin-1")
+            is_head = request["method"] == b"HEAD"
             rule = STATE.auth_rule(target)
-            if rule is None:
-                steps = STATE.steps_for(target)
-                split = [i for i, step in enumerate(steps) if step[0] == "early"]
-                if split:
-                    # The answer's head goes out before the request's body is
-                    # read, the rest of the answer after it.
-                    is_head = request["method"] == b"HEAD"
-                    if not run_steps(sock, steps[:split[0]], is_head):
-                        return
-                    read_body(reader, request)
-                    with STATE.lock:
-                        STATE.requests.append(dict(request, connection=conn_id, authorized=None))
-                    if not run_steps(sock, steps[split[0] + 1:], is_head):
-                        return
-                    if wants_close(request):
-                        close(sock)
-                        return
-                    continue
+            steps = STATE.steps_for(target) if rule is None else []
+            early = [i for i, step in enumerate(steps) if step[0] == "early"]
+            if early:
+                # The answer's head goes out before the request's body is
+                # read, the rest of the answer after it.
+                if not run_steps(sock, steps[:early[0]], is_head):
+                    return
+                steps = steps[early[0] + 1:]
             read_body(reader, request)
             authorized = None if rule is None else check_credentials(rule, request)
             with STATE.lock:
@@ -330,7 +320,7 @@ def serve_connection(sock):
                 steps = challenge(rule)
             elif rule is not None:
                 steps = STATE.steps_for(target)
-            if not run_steps(sock, steps, request["method"] == b"HEAD"):
+            if not run_steps(sock, steps, is_head):
                 return
             if wants_close(request):
                 close(sock)
