@@ -20,6 +20,7 @@ constexpr uint64_t kBlockMax = 0xFFFFFFFFu;
 constexpr int kWaitPassesMax = 10;
 constexpr int kPendingReadsMax = 2000;
 constexpr DWORD kWaitIoCompletion = 0xC0;  // SleepEx ended by an I/O completion routine
+constexpr char kQueryFailed[] = "CZemHttp::Datadump() Error %d calling InternetQueryDataAvailable.";
 
 // A caller's header text variable holds either null or a checked block this
 // library handed out: its size words must be readable and agree before the
@@ -152,6 +153,16 @@ int CZemHttp::DataDump() {
   // the 32-bit fields before anything is allocated.
   const uint64_t cbFirst = cbResponse != 0 ? static_cast<uint64_t>(cbResponse) + 1 : kFirstBuffer;
 
+  // A download cut short (a short body, broken chunking, a reset, a handle
+  // closed under the wait) keeps what arrived as the body and the run still
+  // counts as answered; the error is recorded as well as notified, so that a
+  // caller reading the record after the run can tell a cut body from a whole
+  // one.
+  auto cut = [&](DWORD dwError, const char *pszFormat) {
+    SetError(static_cast<int>(dwError), pszFormat, 0);
+    Notify(NOTIFY_ERROR, NOTIFY_TO_RESULT | NOTIFY_TO_STATUS, static_cast<INT_PTR>(dwError));
+  };
+
   int nWaits = 0;
   for (;;) {
     DWORD cbAvailable = 0;
@@ -159,7 +170,7 @@ int CZemHttp::DataDump() {
     if (!m_WinInet_InternetQueryDataAvailable(hRequest, &cbAvailable, 0, 0)) {
       const DWORD dwError = GetLastError();
       if (dwError != ERROR_IO_PENDING) {
-        Notify(NOTIFY_ERROR, NOTIFY_TO_RESULT | NOTIFY_TO_STATUS, static_cast<INT_PTR>(dwError));
+        cut(dwError, kQueryFailed);
         break;
       }
       // Only an asynchronous handle answers pending. Ten short alertable
@@ -179,7 +190,7 @@ int CZemHttp::DataDump() {
         if (GetLastError() != ERROR_IO_PENDING) break;
       }
       if (bGaveUp) {
-        Notify(NOTIFY_ERROR, NOTIFY_TO_RESULT | NOTIFY_TO_STATUS, ERROR_IO_PENDING);
+        cut(ERROR_IO_PENDING, kQueryFailed);
         break;
       }
       continue;
@@ -214,8 +225,7 @@ int CZemHttp::DataDump() {
       nWaits = 0;
       const DWORD dwError = GetLastError();
       if (dwError != ERROR_IO_PENDING) {
-        SetError(static_cast<int>(dwError), "CZemHttp::Datadump() Error %d calling InternetReadFile.", 0);
-        Notify(NOTIFY_ERROR, NOTIFY_TO_RESULT | NOTIFY_TO_STATUS, static_cast<INT_PTR>(dwError));
+        cut(dwError, "CZemHttp::Datadump() Error %d calling InternetReadFile.");
         break;
       }
       for (int n = 0; n < kPendingReadsMax; ++n) {

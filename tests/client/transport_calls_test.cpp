@@ -195,6 +195,44 @@ TEST_F(Execution, UnreadableStatusOrContentLengthAreHandledWithoutASecondGuess) 
   EXPECT_TRUE(wininet.ctl().CallsTo("InternetReadFile").empty());
 }
 
+// A download cut short keeps what arrived, still counts as answered, and
+// leaves its error in the record as well as in the notification: after the
+// run the caller can tell a cut body from a whole one.
+TEST_F(Execution, DownloadCutShortKeepsItsBytesAndRecordsWhy) {
+  seen.Attach(http);
+  struct Case {
+    const char *pszFailing;
+    DWORD dwError;
+    const char *pszText;
+  } cases[] = {
+      {"InternetQueryDataAvailable", ERROR_INTERNET_CONNECTION_ABORTED,
+       "CZemHttp::Datadump() Error 12030 calling InternetQueryDataAvailable."},
+      {"InternetReadFile", ERROR_INTERNET_CONNECTION_RESET,
+       "CZemHttp::Datadump() Error 12031 calling InternetReadFile."},
+  };
+  for (const Case &c : cases) {
+    wininet.ctl().Reset();
+    seen.events.clear();
+    http.SetError(0, nullptr, 0);
+    // "abc" arrives; then the next query, or the read after it, fails.
+    const bool bQueryFails = std::string(c.pszFailing) == "InternetQueryDataAvailable";
+    zemdouble::Script &query = wininet.ctl().On("InternetQueryDataAvailable").Data("abc").Then();
+    zemdouble::Script &read = wininet.ctl().On("InternetReadFile").Data("abc");
+    if (bQueryFails) {
+      query.Fail(c.dwError);
+    } else {
+      query.Data("def");
+      read.Then().Fail(c.dwError);
+    }
+    EXPECT_EQ(http.Get("http://h/a", nullptr), 1) << c.pszFailing;
+    ASSERT_EQ(http.GetRawData(nullptr), 3u) << c.pszFailing;
+    EXPECT_EQ(std::string(static_cast<const char *>(http.pvResponse), 3), "abc");
+    EXPECT_EQ(http.GetLastInternetError(), c.dwError) << c.pszFailing;
+    EXPECT_STREQ(http.szLastError, c.pszText);
+    EXPECT_TRUE(zemtest::Has(seen.events, "R 32 " + std::to_string(c.dwError))) << c.pszFailing;
+  }
+}
+
 TEST_F(Execution, HeldRequestIsClosedBeforeANewOneWhenReleaseBitZeroIsClear) {
   http.SetURL("http://h/a");
   http.SetHandleReleaseMode(0);
