@@ -28,6 +28,8 @@ DWORD AskLastResponse(CZemHttp &http, DWORD dwError, DWORD cchBuffer) {
   return dwError;
 }
 
+bool HasLineBreak(const char *psz) { return std::strpbrk(psz, "\r\n") != nullptr; }
+
 }  // namespace
 
 int CZemHttp::SendRequest(const char *pszObject) {
@@ -88,7 +90,12 @@ int CZemHttp::SendRequest(const char *pszObject) {
           static_cast<uint64_t>(std::strlen(pHeader->pszName)) + (bValue ? std::strlen(pHeader->pszValue) : 0) + 3;
       char *pszLine = nullptr;
       DWORD dwHeaderError = 0;
-      if (cbLine > 0xFFFFFFFFu || ZemMemAlloc(&pszLine, static_cast<DWORD>(cbLine)) != 0) {
+      if (HasLineBreak(pHeader->pszName) || (bValue && HasLineBreak(pHeader->pszValue))) {
+        // The library takes a block of several lines in one call: a line
+        // break inside an entry would put a header line of the caller's data
+        // on the wire. Such an entry is a header that cannot be set.
+        dwHeaderError = ERROR_HTTP_INVALID_HEADER;
+      } else if (cbLine > 0xFFFFFFFFu || ZemMemAlloc(&pszLine, static_cast<DWORD>(cbLine)) != 0) {
         dwHeaderError = ERROR_NOT_ENOUGH_MEMORY;
       } else {
         // "Name: value", or "Name:" alone, which removes that header.

@@ -175,4 +175,73 @@ TEST_F(Driver, FailuresEndWithTheirErrorAndNotification) {
   EXPECT_EQ(seen.events[1], "S " + lastError) << "progress carries the last error text";
 }
 
+// A line break inside any text that reaches the request head never puts a
+// line of its own on the wire. A header entry holding one is a header that
+// cannot be set: recorded, and the request goes without it. The other texts
+// are refused by the library, and the run fails with that error recorded.
+TEST_F(Driver, LineBreaksInHeadTextsNeverReachTheWire) {
+  server.Answer("*", Reply::Ok("fine"));
+  const std::string kInjected = "X-Injected: 1";
+  const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
+  struct Case {
+    const char *pszText;
+    bool bHeaderEntry;
+    void (*apply)(CZemHttp &, const std::string &, const std::string &);
+  } cases[] = {
+      {"header name", true,
+       [](CZemHttp &h, const std::string &t, const std::string &) {
+         h.AddHttpHeader(HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE, ("X-A: a" + t).c_str(), "b");
+       }},
+      {"header value", true,
+       [](CZemHttp &h, const std::string &t, const std::string &) {
+         h.AddHttpHeader(HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE, "X-A", ("a" + t).c_str());
+       }},
+      {"header line", true,
+       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("X-A: a" + t).c_str(), 18); }},
+      {"user agent", false,
+       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("agent" + t).c_str(), 0); }},
+      {"HTTP version", false,
+       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("HTTP/1.1" + t).c_str(), 3); }},
+      {"user", false,
+       [](CZemHttp &h, const std::string &t, const std::string &) {
+         h.SetHttpUser(("u" + t).c_str());
+         h.SetHttpPswd("p");
+       }},
+      {"password", false,
+       [](CZemHttp &h, const std::string &t, const std::string &) {
+         h.SetHttpUser("u");
+         h.SetHttpPswd(("p" + t).c_str());
+       }},
+      {"proxy names", false,
+       [](CZemHttp &h, const std::string &t, const std::string &proxy) {
+         h.SetHttpStr("3", 5);
+         h.SetHttpStr((proxy + t).c_str(), 7);
+         h.SetHttpDWS(INTERNET_OPEN_TYPE_PROXY, 5);
+       }},
+  };
+  for (const Case &c : cases) {
+    for (const char *pszBreak : {"\r\n", "\n", "\r"}) {
+      const std::string where = std::string(c.pszText) + " with " + (pszBreak[1] == '\n' ? "CRLF" : pszBreak[0] == '\n' ? "LF" : "CR");
+      server.ClearReceived();
+      CZemHttp client(0, 0, 0, 0);
+      client.SetHttpStr("1", 5);
+      c.apply(client, pszBreak + kInjected, proxy);
+      const int nResult = client.Get(Url("/h").c_str(), nullptr);
+      for (const auto &got : server.Received()) {
+        std::string head = got.method + " " + got.target + " " + got.version + "\n";
+        for (const std::string &line : got.header_lines) head += line + "\n";
+        EXPECT_EQ(head.find("X-Injected"), std::string::npos) << where << " reached the wire:\n" << head;
+      }
+      if (c.bHeaderEntry) {
+        EXPECT_EQ(nResult, 1) << where << ": the request goes on without the header";
+        EXPECT_EQ(client.dwLastInetError, static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER)) << where;
+        EXPECT_STREQ(client.szLastError, "CZemHttp::SendRequest - Error(#12153) while setting a request header.");
+      } else {
+        EXPECT_EQ(nResult, 0) << where << ": the library refuses the text";
+        EXPECT_NE(client.dwLastInetError + client.dwLastOSError, 0u) << where << ": no error recorded";
+      }
+    }
+  }
+}
+
 }  // namespace
