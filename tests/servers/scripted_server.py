@@ -21,8 +21,14 @@ Commands (field "cmd"):
   clear    forget the recorded requests
   count    -> "requests" and "connections"
 
+  greet    bytes: sent to every new connection as soon as it is accepted,
+           then the connection is closed without reading a request (a
+           server that is not what the client expects); empty bytes: off
+
 Steps: "head" bytes (always sent), "body" bytes (not sent to HEAD requests),
-"sleep" milliseconds, "close" (orderly close), "reset" (close with RST).
+"sleep" milliseconds, "close" (orderly close), "reset" (close with RST),
+"pace" "<bytes> <milliseconds>" (the sends after it go out that many bytes at
+a time with that pause after each piece).
 A script that ends without close or reset keeps the connection for the next
 request, unless the request asked for the connection to be closed.
 "Expect: 100-continue" is not answered by itself: a test that wants the
@@ -59,6 +65,7 @@ class State:
         self.nonces = set()
         self.requests = []
         self.connections = 0
+        self.greeting = b""
 
     def next_connection(self):
         with self.lock:
@@ -271,11 +278,25 @@ def close(sock):
     sock.close()
 
 
+def paced_send(sock, data, pace):
+    if pace is None:
+        sock.sendall(data)
+        return
+    size, pause = pace
+    for pos in range(0, len(data), size):
+        sock.sendall(data[pos:pos + size])
+        time.sleep(pause)
+
+
 def run_steps(sock, steps, is_head):
     """Returns False once the connection is gone."""
+    pace = None
     for kind, value in steps:
         if kind == "head" or (kind == "body" and not is_head):
-            sock.sendall(value)
+            paced_send(sock, value, pace)
+        elif kind == "pace":
+            size, pause = value.split()
+            pace = (max(1, int(size)), int(pause) / 1000.0)
         elif kind == "sleep":
             time.sleep(int(value) / 1000.0)
         elif kind == "close":
@@ -297,6 +318,15 @@ def wants_close(request):
 def serve_connection(sock):
     conn_id = STATE.next_connection()
     sock.settimeout(IDLE_SECONDS)
+    with STATE.lock:
+        greeting = STATE.greeting
+    if greeting:
+        try:
+            sock.sendall(greeting)
+        except OSError:
+            pass
+        close(sock)
+        return
     reader = Reader(sock)
     try:
         while True:
@@ -338,7 +368,7 @@ def parse_steps(fields):
     for name, value in fields:
         if name in ("head", "body"):
             steps.append((name, value))
-        elif name == "sleep":
+        elif name in ("sleep", "pace"):
             steps.append((name, value.decode()))
         elif name in ("close", "reset", "early"):
             steps.append((name, None))
@@ -375,6 +405,10 @@ def run_command(fields):
                         ("chunked", "1" if r["chunked"] else "0"),
                         ("authorized", {None: "-1", False: "0", True: "1"}[r["authorized"]])]
         return out
+    if cmd == "greet":
+        with STATE.lock:
+            STATE.greeting = dict(fields).get("bytes", b"")
+        return [("ok", "")]
     if cmd == "clear":
         with STATE.lock:
             STATE.requests = []

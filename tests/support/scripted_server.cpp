@@ -159,6 +159,17 @@ Reply &Reply::NoFinalAnswer() {
   final_answer = false;
   return *this;
 }
+Reply &Reply::InterimFlood(int count, int every_ms) {
+  for (int i = 0; i < count; ++i) interim.push_back("HTTP/1.1 100 Continue");
+  interim_every_ms = every_ms;
+  return *this;
+}
+Reply &Reply::Trickle(size_t bytes, int every_ms, bool head) {
+  trickle_bytes = bytes;
+  trickle_every_ms = every_ms;
+  trickle_head = head;
+  return *this;
+}
 Reply &Reply::StatusLine(std::string line) {
   status_line = std::move(line);
   return *this;
@@ -195,11 +206,18 @@ std::vector<std::pair<std::string, std::string>> Reply::Steps() const {
   auto sleep = [&steps](int ms) {
     if (ms > 0) steps.emplace_back("sleep", std::to_string(ms));
   };
+  auto pace = [&steps, this]() {
+    if (trickle_bytes > 0) steps.emplace_back("pace", std::to_string(trickle_bytes) + " " + std::to_string(trickle_every_ms));
+  };
+  if (trickle_head) pace();
   if (!raw.empty()) {
     steps.emplace_back("head", raw);
   } else {
     sleep(stall_before_headers_ms);
-    for (const std::string &line : interim) steps.emplace_back("head", line + "\r\n\r\n");
+    for (const std::string &line : interim) {
+      steps.emplace_back("head", line + "\r\n\r\n");
+      sleep(interim_every_ms);
+    }
     if (final_answer) {
       std::string head = status_line.empty()
                              ? version + " " + std::to_string(status) + (reason.empty() ? "" : " " + reason)
@@ -216,6 +234,7 @@ std::vector<std::pair<std::string, std::string>> Reply::Steps() const {
       steps.emplace_back("head", head + "\r\n");
       if (before_body) steps.emplace_back("early", "");
       sleep(stall_after_headers_ms);
+      if (!trickle_head) pace();
       if (stall_mid_body_ms > 0 && encoded.size() > 1) {
         size_t half = encoded.size() / 2;
         steps.emplace_back("body", encoded.substr(0, half));
@@ -351,6 +370,8 @@ std::vector<ReceivedRequest> ScriptedServer::Received() const {
   }
   return requests;
 }
+
+void ScriptedServer::Greet(const std::string &bytes) { Command({{"cmd", "greet"}, {"bytes", bytes}}); }
 
 void ScriptedServer::ClearReceived() { Command({{"cmd", "clear"}}); }
 

@@ -37,6 +37,10 @@ struct Reply {
   bool chunked = false;              // "Transfer-Encoding: chunked", body in chunks of chunk_size
   size_t chunk_size = 4096;
   std::vector<std::string> interim;  // 1xx answers sent first, e.g. "HTTP/1.1 100 Continue"
+  int interim_every_ms = 0;          // pause after each interim answer
+  size_t trickle_bytes = 0;          // > 0: sends go out this many bytes at a time ...
+  int trickle_every_ms = 0;          // ... with this pause after each piece
+  bool trickle_head = false;         // from the first byte; else from the body on
   bool final_answer = true;          // false: only the interim answers are sent
   int stall_before_headers_ms = 0;
   int stall_after_headers_ms = 0;
@@ -60,6 +64,11 @@ struct Reply {
   Reply &CloseDelimited();
   Reply &Interim(std::string status_line);
   Reply &NoFinalAnswer();
+  // `count` interim "100 Continue" answers, one every `every_ms`.
+  Reply &InterimFlood(int count, int every_ms);
+  // The body (with head: the whole answer) goes out `bytes` at a time, with
+  // a pause of `every_ms` after each piece.
+  Reply &Trickle(size_t bytes, int every_ms, bool head = false);
   Reply &StatusLine(std::string line);
   Reply &StallBeforeHeaders(int ms);
   Reply &StallAfterHeaders(int ms);
@@ -112,6 +121,11 @@ class ScriptedServer {
   // with Proxy-Authenticate when proxy is set); the others their answer.
   void RequireCredentials(const std::string &path, AuthScheme scheme, const std::string &user,
                           const std::string &password, bool proxy = false, const std::string &realm = "zemtest");
+
+  // Every new connection gets these bytes at once and is closed, without a
+  // request being read (a server that is not what the client expects); ""
+  // turns it off.
+  void Greet(const std::string &bytes);
 
   std::vector<ReceivedRequest> Received() const;
   void ClearReceived();
