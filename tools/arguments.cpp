@@ -27,6 +27,8 @@ enum class OptionId {
   Include,
   User,
   Timeout,
+  MaxTime,
+  MaxFilesize,
   Retries,
   Proxy,
   ProxyBypass,
@@ -58,6 +60,8 @@ constexpr OptionSpec kOptions[] = {
     {'i', "include", Takes::Nothing, OptionId::Include},
     {'u', "user", Takes::Value, OptionId::User},
     {0, "timeout", Takes::Value, OptionId::Timeout},
+    {0, "max-time", Takes::Value, OptionId::MaxTime},
+    {0, "max-filesize", Takes::Value, OptionId::MaxFilesize},
     {0, "retries", Takes::Value, OptionId::Retries},
     {0, "proxy", Takes::Value, OptionId::Proxy},
     {0, "proxy-bypass", Takes::Value, OptionId::ProxyBypass},
@@ -174,6 +178,19 @@ void Parser::Option(const OptionSpec &option, const std::string &value) {
         Fail("--timeout takes milliseconds from 1 to 4294967295, got \"" + value + "\"");
       o.has_timeout = true;
       o.timeout_ms = static_cast<uint32_t>(number);
+      break;
+    case OptionId::MaxTime:
+      // A day is far beyond any transfer this tool is meant for; the bound
+      // keeps the deadline arithmetic clear of overflow.
+      if (!ParseNumber(value, 1, 86400, &number))
+        Fail("--max-time takes seconds from 1 to 86400, got \"" + value + "\"");
+      o.max_time_s = static_cast<uint32_t>(number);
+      break;
+    case OptionId::MaxFilesize:
+      if (!ParseNumber(value, 0, std::numeric_limits<uint32_t>::max(), &number))
+        Fail("--max-filesize takes bytes from 0 to 4294967295, got \"" + value + "\"");
+      o.has_max_filesize = true;
+      o.max_filesize = number;
       break;
     case OptionId::Retries:
       if (!ParseNumber(value, 1, 10, &number)) Fail("--retries takes a count from 1 to 10, got \"" + value + "\"");

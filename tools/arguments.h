@@ -42,6 +42,9 @@ struct ToolOptions {
 
   bool has_timeout = false;
   uint32_t timeout_ms = 0;
+  uint32_t max_time_s = 0;       // --max-time; 0: no limit on the whole transfer
+  uint64_t max_filesize = 0;     // --max-filesize; meaningful when has_max_filesize
+  bool has_max_filesize = false;
   bool has_retries = false;
   uint32_t retries = 1;
 

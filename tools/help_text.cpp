@@ -35,6 +35,11 @@ const char kRequestOptions[] =
     "  -u, --user USER[:PASSWORD]  credentials for a server that asks for them (Basic or\n"
     "                              Digest); credentials in the URL take precedence\n"
     "      --timeout MS            receive time-out in milliseconds (1 to 4294967295)\n"
+    "      --max-time SECONDS      give up when the whole transfer, connection to last body\n"
+    "                              byte, takes longer (1 to 86400); exit status 1\n"
+    "      --max-filesize BYTES    refuse a body larger than BYTES, whether its length is\n"
+    "                              announced or found while it arrives; nothing is\n"
+    "                              written; exit status 1\n"
     "      --retries N             sends allowed while the server answers 1xx (1 to 10,\n"
     "                              default 1); a failed connection is not retried\n"
     "      --proxy HOST:PORT       send through this named proxy (proxy access type 3)\n"
@@ -69,8 +74,9 @@ const char kOutputAndExit[] =
     "\n"
     "Exit status:\n"
     "  0  the server answered with a status below 400 (status: the code is known)\n"
-    "  1  the request failed: no connection, time-out, an answer that never came, a file\n"
-    "     that could not be read or written (status: the code is not known)\n"
+    "  1  the request failed: no connection, time-out, an answer that never came or broke\n"
+    "     off, --max-time or --max-filesize exceeded, a file that could not be read or\n"
+    "     written (status: the code is not known)\n"
     "  2  usage error: the command line could not be understood; nothing was sent\n"
     "  3  the server answered with a status of 400 or above (the body is still printed)\n";
 

@@ -10,6 +10,7 @@
 #include "body_io.h"
 #include "progress_bar.h"
 #include "terminal.h"
+#include "transfer_guard.h"
 
 namespace zemtool {
 
@@ -27,6 +28,7 @@ struct RunWatch {
   bool verbose = false;
   bool error_notified = false;
   INT_PTR error_value = 0;
+  TransferGuard *guard = nullptr;  // while the verb runs
 };
 
 void CALLBACK OnStatusText(void *pvData, int nCode, INT_PTR, INT_PTR nValue) {
@@ -34,6 +36,7 @@ void CALLBACK OnStatusText(void *pvData, int nCode, INT_PTR, INT_PTR nValue) {
   if (nCode != NOTIFY_STATUS_TEXT || nValue == 0) return;
   const char *text = reinterpret_cast<const char *>(nValue);
   if (watch->verbose) std::fprintf(stderr, "* %s\n", text);
+  if (watch->guard != nullptr) watch->guard->OnStatusText(text);
   if (watch->bar != nullptr) watch->bar->OnStatusText(text);
 }
 
@@ -43,6 +46,7 @@ void CALLBACK OnStatusText(void *pvData, int nCode, INT_PTR, INT_PTR nValue) {
 // a whole one.
 void CALLBACK OnResult(void *pvData, int nCode, INT_PTR, INT_PTR nValue) {
   auto *watch = static_cast<RunWatch *>(pvData);
+  if (nCode == NOTIFY_PROGRESS && watch->guard != nullptr) watch->guard->OnProgress();
   if (nCode == NOTIFY_ERROR) {
     watch->error_notified = true;
     watch->error_value = nValue;
@@ -173,15 +177,23 @@ void WriteResults(CZemHttp &http, const ToolOptions &o, const std::string &allow
 }
 
 // Configures, sends and reports one request; the exit status.
-int Execute(CZemHttp &http, const ToolOptions &o, const RunWatch &watch) {
+int Execute(CZemHttp &http, const ToolOptions &o, RunWatch &watch) {
   std::string problem = Configure(http, o);
   std::string body;
   if (problem.empty() && SendsBody(o.command)) ReadRequestBody(o, &body, &problem);
   if (!problem.empty()) return Fail(problem);
 
   std::string allow_line;
+  TransferGuard guard(http, o);
+  watch.guard = &guard;
   int result = RunVerb(http, o, body, &allow_line);
+  guard.Finish();
+  watch.guard = nullptr;
   if (watch.bar != nullptr) watch.bar->Finish();
+  // A transfer cut off by the user's bounds fails as such, whatever the
+  // client made of the closed handles; nothing of the body is written.
+  const std::string cut_off = guard.Reason();
+  if (!cut_off.empty()) return Fail(cut_off);
 
   const unsigned int code = http.QueryHttpStatusCode();
   if (code >= 100 && code < 200)

@@ -3,45 +3,21 @@
 // standard output, standard error and the files it writes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "loopback_port.h"
 #include "loopback_servers.h"
 #include "temp_dir.h"
+#include "tests/tools/tool_run.h"
 
 namespace {
 
 using zemtest::Reply;
 
-struct ToolRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quoted(const std::string &word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs the tool in `folder` (a fresh one when empty), with `input` on its
-// standard input. The proxy environment is dropped: every request here must
-// go straight to the loopback server unless a test names a proxy.
-ToolRun RunTool(const std::vector<std::string> &args, const std::string &folder = "", const std::string &input = "") {
-  zemtest::TempDir io;
-  std::string command = "unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy; cd " +
-                        Quoted(folder.empty() ? io.path() : folder) + " && exec " + Quoted(ZEM_TOOL_PATH);
-  for (const std::string &arg : args) command += " " + Quoted(arg);
-  command += " <" + Quoted(io.write("in", input)) + " >" + Quoted(io.file("out")) + " 2>" + Quoted(io.file("err"));
-  ToolRun run;
-  run.exit_code = zemtest::RunProgram({"/bin/sh", "-c", command}, "", 60000);
-  run.out = zemtest::read_file(io.file("out"));
-  run.err = zemtest::read_file(io.file("err"));
-  return run;
-}
+using zemtest::RunTool;
+using zemtest::ToolRun;
 
 bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
@@ -60,6 +36,8 @@ TEST(ZemhttpTool, UsageErrorsExitTwoAndSendNothing) {
       {"post", url, "-d", "a", "--data-file", "b"},
       {"get", url, "--timeout", "5s"},
       {"get", url, "--retries", "11"},
+      {"get", url, "--max-time", "0"},
+      {"get", url, "--max-filesize", "-1"},
       {"get", url, "-H", "NoColon"},
       {"get", url, "--proxy-bypass", "localhost"},
       {"get", "ftp://127.0.0.1/a"},
@@ -84,7 +62,7 @@ TEST(ZemhttpTool, HelpDocumentsSubcommandsOptionsAndExitCodes) {
   for (const char *part :
        {"get URL",      "post URL",    "put URL",     "delete URL",     "head URL",     "options URL",
         "trace URL",    "status CODE", "--header",    "--data-file",    "--output",     "--include",
-        "--user",       "--timeout",   "--retries",   "--proxy-bypass", "--proxy-file", "--proxy-section",
+        "--user",       "--timeout",   "--retries",   "--proxy-bypass", "--proxy-file", "--proxy-section", "--max-time", "--max-filesize",
         "--log[=FILE]", "HttpLog.TXT", "Exit status", "400 or above"})
     EXPECT_TRUE(Contains(help.out, part)) << "--help should mention " << part;
   // A help request answers even on a line that is otherwise wrong.
@@ -217,6 +195,44 @@ TEST(ZemhttpTool, RunsThatDoNotFinishFail) {
   ToolRun interim = RunTool({"get", server.Url("/interim"), "--retries", "3"});
   EXPECT_EQ(1, interim.exit_code) << interim.err;
   EXPECT_EQ(3u, server.RequestCount()) << "--retries 3 allows three sends while only 1xx comes back";
+}
+
+// --max-time bounds the whole transfer whatever the server does (a body or a
+// head that keeps trickling never trips the receive time-out); --max-filesize
+// refuses a body by its announced length or by what arrived. Either way the
+// run fails at once with the reason, and no body is written.
+TEST(ZemhttpTool, BoundsOnTheTransferEndItPromptly) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string big(300000, 'b');
+  server.Answer("/trickle-body", Reply::Ok(std::string(60, 't')).Trickle(1, 1000));
+  server.Answer("/trickle-head", Reply::Ok("late").Trickle(1, 1000, true));
+  server.Answer("/announced", Reply::Ok(big));
+  server.Answer("/unannounced", Reply::Ok(big).CloseDelimited());
+  struct Case {
+    const char *path;
+    std::vector<std::string> bound;
+    const char *message;
+  } cases[] = {
+      {"/trickle-body", {"--max-time", "2"}, "did not end within --max-time 2 s"},
+      {"/trickle-head", {"--max-time", "2"}, "did not end within --max-time 2 s"},
+      {"/announced", {"--max-filesize", "1000"}, "larger than --max-filesize 1000 bytes (announced 300000)"},
+      {"/unannounced", {"--max-filesize", "1000"}, "larger than --max-filesize 1000 bytes ("},
+  };
+  for (const Case &c : cases) {
+    std::vector<std::string> line = {"get", server.Url(c.path), "--timeout", "20000"};
+    line.insert(line.end(), c.bound.begin(), c.bound.end());
+    const auto start = std::chrono::steady_clock::now();
+    ToolRun run = RunTool(line);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(1, run.exit_code) << c.path << "\nstderr: " << run.err;
+    EXPECT_TRUE(Contains(run.err, c.message)) << c.path << "\nstderr: " << run.err;
+    EXPECT_EQ("", run.out) << c.path << ": nothing of a refused body is written";
+    EXPECT_LT(seconds.count(), 15) << c.path << " hung past its bound";
+  }
+  ToolRun within = RunTool({"get", server.Url("/announced"), "--max-filesize", "300000", "--max-time", "30"});
+  EXPECT_EQ(0, within.exit_code) << within.err;
+  EXPECT_EQ(big, within.out);
 }
 
 TEST(ZemhttpTool, ProxiesFromTheCommandLineAndFromASettingsFile) {
