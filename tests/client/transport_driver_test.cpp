@@ -221,7 +221,8 @@ TEST_F(Driver, LineBreaksInHeadTextsNeverReachTheWire) {
   };
   for (const Case &c : cases) {
     for (const char *pszBreak : {"\r\n", "\n", "\r"}) {
-      const std::string where = std::string(c.pszText) + " with " + (pszBreak[1] == '\n' ? "CRLF" : pszBreak[0] == '\n' ? "LF" : "CR");
+      const char *pszShown = pszBreak[1] == '\n' ? "CRLF" : pszBreak[0] == '\n' ? "LF" : "CR";
+      const std::string where = std::string(c.pszText) + " with " + pszShown;
       server.ClearReceived();
       CZemHttp client(0, 0, 0, 0);
       client.SetHttpStr("1", 5);

@@ -207,7 +207,8 @@ std::vector<std::pair<std::string, std::string>> Reply::Steps() const {
     if (ms > 0) steps.emplace_back("sleep", std::to_string(ms));
   };
   auto pace = [&steps, this]() {
-    if (trickle_bytes > 0) steps.emplace_back("pace", std::to_string(trickle_bytes) + " " + std::to_string(trickle_every_ms));
+    if (trickle_bytes == 0) return;
+    steps.emplace_back("pace", std::to_string(trickle_bytes) + " " + std::to_string(trickle_every_ms));
   };
   if (trickle_head) pace();
   if (!raw.empty()) {

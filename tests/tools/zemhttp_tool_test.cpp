@@ -62,8 +62,8 @@ TEST(ZemhttpTool, HelpDocumentsSubcommandsOptionsAndExitCodes) {
   for (const char *part :
        {"get URL",      "post URL",    "put URL",     "delete URL",     "head URL",     "options URL",
         "trace URL",    "status CODE", "--header",    "--data-file",    "--output",     "--include",
-        "--user",       "--timeout",   "--retries",   "--proxy-bypass", "--proxy-file", "--proxy-section", "--max-time", "--max-filesize",
-        "--log[=FILE]", "HttpLog.TXT", "Exit status", "400 or above"})
+        "--user",       "--timeout",   "--retries",   "--proxy-bypass", "--proxy-file", "--proxy-section",
+        "--log[=FILE]", "HttpLog.TXT", "Exit status", "400 or above", "--max-time",   "--max-filesize"})
     EXPECT_TRUE(Contains(help.out, part)) << "--help should mention " << part;
   // A help request answers even on a line that is otherwise wrong.
   ToolRun put_help = RunTool({"put", "--bogus", "--help"});
