@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ZemHttp.h"
@@ -40,11 +41,20 @@ struct Expected {
 };
 
 struct Row {
+  // A greeting (bytes sent to every new connection, which is then closed)
+  // makes a row of a server that is not what the client expects: those rows
+  // are spoken to over https.
+  Row(const char *row_name, Reply row_reply, Expected row_expected, std::string row_greeting = "")
+      : name(row_name),
+        reply(std::move(row_reply)),
+        expected(std::move(row_expected)),
+        greeting(std::move(row_greeting)),
+        tls(!greeting.empty()) {}
   const char *name;
   Reply reply;
   Expected expected;
-  bool tls = false;          // spoken to over https
-  std::string greeting;      // the server greets every connection with these bytes and closes
+  std::string greeting;
+  bool tls;
 };
 
 const Codes kBadHead = {ERROR_HTTP_INVALID_SERVER_RESPONSE};
@@ -109,9 +119,9 @@ std::vector<Row> Rows() {
       {"trickling body", Reply::Ok(kBody).Trickle(5000, 2 * kReceiveTimeoutMs),
        {1, kTimeout, kBody, 1}},
       {"silence", Reply::Ok("never").StallBeforeHeaders(10000), {0, kTimeout, "", 1}},
-      {"https to a plain-text server", Reply::Ok("plain"), {0, kTls, "", 1}, true,
+      {"https to a plain-text server", Reply::Ok("plain"), {0, kTls, "", 1},
        "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"},
-      {"https port answering garbage", Reply::Ok("plain"), {0, kTls, "", 1}, true,
+      {"https port answering garbage", Reply::Ok("plain"), {0, kTls, "", 1},
        std::string("\x16\x03\x01") + '\0' + "\x05garbage and more garbage\r\n"},
   };
 }
@@ -135,13 +145,17 @@ void CheckClient(const Row &row, const char *runner, int result, CZemHttp &http)
                                                                          http.GetRawData(nullptr));
   if (e.errors.empty()) {
     EXPECT_EQ(recorded, 0u) << where << ": " << http.szLastError;
-    if (e.client_result == 1) EXPECT_EQ(body, e.body) << where;
+    if (e.client_result == 1) {
+      EXPECT_EQ(body, e.body) << where;
+    }
     return;
   }
   EXPECT_NE(std::find(e.errors.begin(), e.errors.end(), recorded), e.errors.end())
       << where << ": recorded " << recorded << " \"" << http.szLastError << "\"";
   EXPECT_TRUE(IsPrefix(body, e.body)) << where << ": the body is not what arrived";
-  if (result == 1 && !e.body.empty()) EXPECT_LT(body.size(), e.body.size()) << where << ": a cut body passed as whole";
+  if (result == 1 && !e.body.empty()) {
+    EXPECT_LT(body.size(), e.body.size()) << where << ": a cut body passed as whole";
+  }
 }
 
 void RunClient(const zemtest::ScriptedServer &server, const Row &row, bool post) {

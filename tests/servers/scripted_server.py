@@ -17,7 +17,7 @@ Commands (field "cmd"):
   enqueue  path, then steps: used once, before any standing answer
   auth     path, scheme (basic|digest), user, password, realm, proxy (0|1):
            requests to path without valid credentials get a 401 (or 407)
-  received -> for each request: "request" then its fields
+  received -> "requests" (the count), then for each request: "request" then its fields
   clear    forget the recorded requests
   count    -> "requests" and "connections"
 
@@ -395,8 +395,9 @@ def run_command(fields):
             STATE.auth[args["path"]] = rule
         return [("ok", "")]
     if cmd == "received":
-        out = []
+        # The count comes first, so that no requests is still an answer.
         with STATE.lock:
+            out = [("requests", str(len(STATE.requests)))]
             for r in STATE.requests:
                 out.append(("request", ""))
                 out += [("method", r["method"]), ("target", r["target"]), ("version", r["version"])]
