@@ -20,6 +20,7 @@
 // refused while another is neither run asynchronously nor released, so the
 // tasks of all threads run one at a time.
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -53,14 +54,24 @@ struct Resources {
   long rss_kib = 0;
 };
 
-long OpenDescriptors() {
+// The open descriptors and what each is ("socket:[123]", a path).
+std::vector<std::string> Descriptors() {
+  std::vector<std::string> found;
   DIR *dir = opendir("/proc/self/fd");
-  if (dir == nullptr) return -1;
-  long count = 0;
-  while (dirent *entry = readdir(dir)) count += entry->d_name[0] != '.';
+  if (dir == nullptr) return found;
+  const int own = dirfd(dir);
+  while (dirent *entry = readdir(dir)) {
+    if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == own) continue;
+    char target[512] = {};
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    found.push_back(std::string(entry->d_name) + " -> " + (n > 0 ? target : "?"));
+  }
   closedir(dir);
-  return count - 1;  // the folder's own descriptor
+  return found;
 }
+
+long OpenDescriptors() { return static_cast<long>(Descriptors().size()); }
 
 Resources Measure() {
   Resources r;
@@ -224,6 +235,15 @@ int main(int argc, char **argv) {
   nginx.WriteFile("soak.txt", body);
 
   std::printf("soak: %d threads x %d requests, at most %d s\n", threads, requests, seconds);
+  // One request of each kind first: what the libraries set up once per
+  // process (the engine's wake-up channel, TLS and name-service state) is
+  // not a leak of the run.
+  {
+    Soak warm_up(scripted, nginx, Clock::now() + std::chrono::seconds(seconds));
+    warm_up.Thread(0, kKinds);
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const std::vector<std::string> descriptors_before = Descriptors();
   const Resources before = Measure();
   Print("before", before);
 
@@ -247,7 +267,13 @@ int main(int argc, char **argv) {
   }
   Print("after", after);
   const bool grew = after.fds > before.fds || after.threads > before.threads;
-  if (grew) std::printf("soak: FAILED, descriptors or threads grew\n");
+  if (grew) {
+    std::printf("soak: FAILED, descriptors or threads grew; descriptors now open that were not before:\n");
+    for (const std::string &d : Descriptors()) {
+      if (std::find(descriptors_before.begin(), descriptors_before.end(), d) == descriptors_before.end())
+        std::printf("  %s\n", d.c_str());
+    }
+  }
   else std::printf("soak: no descriptor or thread left behind\n");
   return grew ? 1 : 0;
 }
