@@ -11,7 +11,7 @@ jobs=${JOBS:-2}
 bash scripts/install-deps.sh
 
 echo "== build and test (RelWithDebInfo)"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEMHTTP_BUILD_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
