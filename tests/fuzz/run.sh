@@ -35,7 +35,7 @@ for name in "${names[@]}"; do
     failed+=("$name")
     tail -n 60 "$scratch/$name.log"
   fi
-  grep -E '^stat::(number_of_executed_units|new_units_added):' "$scratch/$name.log" | tr '\n' ' '
+  grep -E '^stat::(number_of_executed_units|new_units_added):' "$scratch/$name.log" | tr '\n' ' ' || true
   echo
 done
 if ((${#failed[@]})); then
