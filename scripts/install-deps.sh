@@ -9,6 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   python3
   nginx tinyproxy
+  clang libclang-rt-14-dev
 )
 
 missing=()

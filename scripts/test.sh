@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and a consumer project
-# built against the installed library.
+# Installs what is missing, builds, and runs every test: the normal build, a
+# soak with faults, the AddressSanitizer + UndefinedBehaviorSanitizer build, a
+# consumer project built against the installed library, each fuzz target for
+# a short while, and the asynchronous paths under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -10,9 +11,12 @@ jobs=${JOBS:-2}
 bash scripts/install-deps.sh
 
 echo "== build and test (RelWithDebInfo)"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEMHTTP_BUILD_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== soak: threads x requests with faults leave no descriptor or thread behind"
+./build/bin/soak "${SOAK_THREADS:-4}" "${SOAK_REQUESTS:-200}" 300
 
 echo "== the upload record's documented 32-bit layout"
 bash scripts/check-32bit-layout.sh
@@ -29,6 +33,12 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=address,und
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzz targets (clang, libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DZEMHTTP_BUILD_FUZZERS=ON -DZEMHTTP_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzzers
+bash tests/fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-20}"
 
 echo "== asynchronous paths with ThreadSanitizer"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=thread -DZEMHTTP_BUILD_BENCH=OFF >/dev/null

@@ -19,6 +19,15 @@ Kept &TheKept() {
   return *kept;
 }
 
+// libcurl before 8.1.1 keeps, across transfers of one handle, a pointer to
+// the last response header it stored; a response whose first header line is
+// folded (starts with a blank) then appends to freed memory. Handles of such
+// a libcurl are not kept: a fresh one starts without that pointer.
+bool KeepingIsSafe() {
+  static const bool safe = curl_version_info(CURLVERSION_NOW)->version_num >= 0x080101;
+  return safe;
+}
+
 }  // namespace
 
 CURL *TakeEasyHandle() {
@@ -36,6 +45,10 @@ CURL *TakeEasyHandle() {
 
 void GiveEasyHandle(CURL *easy) {
   if (easy == nullptr) return;
+  if (!KeepingIsSafe()) {
+    curl_easy_cleanup(easy);
+    return;
+  }
   // A handle tied to a session's pool would keep the pool from being freed;
   // a reset leaves that tie alone, so it is cut first.
   curl_easy_setopt(easy, CURLOPT_SHARE, nullptr);
