@@ -17,14 +17,8 @@ struct ToolRun {
   std::string err;
 };
 
-// The tool programs of the build live beside each other in bin/.
-inline std::string ToolPath() {
-#ifdef ZEM_TOOL_PATH
-  return ZEM_TOOL_PATH;
-#else
-  return std::string(ZEM_TEST_LIB_DIR) + "/../bin/zemhttp";
-#endif
-}
+// The build names the tool it made for every test program that runs it.
+inline std::string ToolPath() { return ZEM_TOOL_PATH; }
 
 inline std::string Quoted(const std::string &word) {
   std::string quoted = "'";
