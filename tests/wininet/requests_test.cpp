@@ -2,7 +2,9 @@
 // goes on the wire for each method, and how bodies come back.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "internet_test_util.h"
 #include "loopback_servers.h"
@@ -214,6 +216,139 @@ TEST(Requests, ReadFileFillsTheBufferUntilTheBodyEnds) {
   EXPECT_EQ(20000u, read) << "the last read returns what is left";
   ASSERT_TRUE(InternetReadFile(r.request, buffer.data(), 30000, &read));
   EXPECT_EQ(0u, read) << "the end of the body reads as zero bytes";
+}
+
+// No CR or LF a caller passes reaches the request's head: each text that
+// could carry one into it is refused by the call that takes it (87, or 12153
+// for header lines, with nothing of that call applied); the object name is
+// escaped instead. Every refused call is followed by a send where one is
+// still possible, and the server must never see the injected line.
+TEST(Requests, NoLineBreakOfACallersTextReachesTheWire) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  const int port = server.port();
+  auto error = [](bool ok) { return ok ? 0u : static_cast<DWORD>(GetLastError()); };
+  // The call under test on a fresh request, then a send of that request.
+  auto on_request = [&](const std::function<DWORD(HINTERNET)> &call) {
+    OpenRequest r(port, "POST", "/");
+    const DWORD got = call(r.request);
+    r.Send("b");
+    return got;
+  };
+  auto set_option = [&](DWORD option) {
+    return [&, option](const std::string &text) {
+      return on_request([&](HINTERNET request) {
+        return error(InternetSetOptionA(request, option, const_cast<char *>(text.c_str()),
+                                        static_cast<DWORD>(text.size())));
+      });
+    };
+  };
+  auto open = [&](DWORD access, const char *agent, const char *proxy, const char *bypass) {
+    wintest::Handle session(InternetOpenA(agent, access, proxy, bypass, 0));
+    return error(session.get() != nullptr);
+  };
+  auto connect = [&](const char *host, const char *user, const char *password) {
+    wintest::Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    wintest::Handle connection(InternetConnectA(session, host, static_cast<INTERNET_PORT>(port), user, password,
+                                                INTERNET_SERVICE_HTTP, 0, 0));
+    return error(connection.get() != nullptr);
+  };
+  auto open_request = [&](const char *verb, const char *version, const char *referrer, const char *accept) {
+    wintest::Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    wintest::Handle connection(InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(port), nullptr,
+                                                nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    const char *types[] = {accept, nullptr};
+    wintest::Handle request(HttpOpenRequestA(connection, verb, "/", version, referrer, types, 0, 0));
+    return error(request.get() != nullptr);
+  };
+  struct Row {
+    const char *where;
+    std::function<DWORD(const std::string &)> call;
+    DWORD expected;
+    bool lines = false;  // a block of header lines, where CR LF separates lines
+  };
+  const Row rows[] = {
+      {"HttpAddRequestHeadersA",
+       [&](const std::string &text) {
+         return on_request([&](HINTERNET request) {
+           const std::string lines = "X-Before: 1\r\nX-Value: " + text + "\r\n";
+           return error(HttpAddRequestHeadersA(request, lines.c_str(), static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
+         });
+       },
+       ERROR_HTTP_INVALID_HEADER, true},
+      {"HttpAddRequestHeadersA name",
+       [&](const std::string &text) {
+         return on_request([&](HINTERNET request) {
+           const std::string line = "X" + text + ": v";
+           return error(HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
+         });
+       },
+       ERROR_HTTP_INVALID_HEADER, true},
+      {"HttpSendRequestA headers",
+       [&](const std::string &text) {
+         OpenRequest r(port, "GET", "/");
+         const DWORD got = error(r.Send("", ("X-Before: 1\r\nX-Value: " + text).c_str()));
+         r.Send();
+         return got;
+       },
+       ERROR_HTTP_INVALID_HEADER, true},
+      {"verb", [&](const std::string &text) { return open_request(text.c_str(), nullptr, nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"version", [&](const std::string &text) { return open_request("GET", text.c_str(), nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"referrer", [&](const std::string &text) { return open_request("GET", nullptr, text.c_str(), nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"accept type", [&](const std::string &text) { return open_request("GET", nullptr, nullptr, text.c_str()); },
+       ERROR_INVALID_PARAMETER},
+      {"agent",
+       [&](const std::string &text) { return open(INTERNET_OPEN_TYPE_DIRECT, text.c_str(), nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"proxy",
+       [&](const std::string &text) { return open(INTERNET_OPEN_TYPE_PROXY, "a", text.c_str(), nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"proxy bypass",
+       [&](const std::string &text) { return open(INTERNET_OPEN_TYPE_PROXY, "a", "127.0.0.1:1", text.c_str()); },
+       ERROR_INVALID_PARAMETER},
+      {"server", [&](const std::string &text) { return connect(text.c_str(), nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"user", [&](const std::string &text) { return connect("127.0.0.1", text.c_str(), "p"); },
+       ERROR_INVALID_PARAMETER},
+      {"password", [&](const std::string &text) { return connect("127.0.0.1", "u", text.c_str()); },
+       ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_USERNAME", set_option(INTERNET_OPTION_USERNAME), ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PASSWORD", set_option(INTERNET_OPTION_PASSWORD), ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PROXY_USERNAME", set_option(INTERNET_OPTION_PROXY_USERNAME), ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PROXY_PASSWORD", set_option(INTERNET_OPTION_PROXY_PASSWORD), ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_USER_AGENT", set_option(INTERNET_OPTION_USER_AGENT), ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PROXY",
+       [&](const std::string &text) {
+         wintest::Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+         INTERNET_PROXY_INFO info{INTERNET_OPEN_TYPE_PROXY, text.c_str(), nullptr};
+         return error(InternetSetOptionA(session, INTERNET_OPTION_PROXY, &info, sizeof info));
+       },
+       ERROR_INVALID_PARAMETER},
+      // The object name is escaped on its way out, so it may hold anything.
+      {"object",
+       [&](const std::string &text) {
+         OpenRequest r(port, "GET", ("/o" + text).c_str());
+         return error(r.Send());
+       },
+       0},
+  };
+  for (const Row &row : rows) {
+    for (const std::string breaker : {"\r\n", "\n", "\r"}) {
+      if (row.lines && breaker == "\r\n") continue;
+      const std::string text = "a" + breaker + "X-Injected: 1";
+      EXPECT_EQ(row.expected, row.call(text)) << row.where << " with " << breaker.size() << "-byte " << int(breaker[0]);
+    }
+  }
+  for (const zemtest::ReceivedRequest &got : server.Received()) {
+    EXPECT_EQ(0u, got.HeaderCount("X-Injected")) << got.target;
+    EXPECT_EQ(0u, got.HeaderCount("X-Before")) << "nothing of a refused header call is applied";
+    EXPECT_EQ(std::string::npos, got.target.find_first_of("\r\n")) << got.target;
+  }
+  EXPECT_LT(20u, server.RequestCount()) << "the requests after each refusal were sent";
 }
 
 }  // namespace
