@@ -33,7 +33,7 @@ std::vector<std::string> Lines(int nDocument) {
 // Runs the task as a caller does and tells how long the run took.
 DWORD TimedRun(const Task &task) {
   const DWORD dwStart = GetTickCount();
-  EXPECT_EQ(1, ScraRunCompany(task.doc));
+  EXPECT_EQ(1, uploadtest::RunFromFreshMessage(task.doc));
   return GetTickCount() - dwStart;
 }
 
