@@ -195,6 +195,7 @@ TEST(RunLifecycle, EveryRunLeavesNoHandleThreadOrWindowOnceReleased) {
     bool closed;       // aimed at a closed port
     const char *path;
     const char *cancel_after;  // the caller's Cancel once this line was written
+    bool fresh_thread = false; // run on a thread that never had a message (no message time)
   };
   const Case cases[] = {
       {"sync answer", false, "127.0.0.1", false, "/ok", nullptr},
@@ -204,6 +205,7 @@ TEST(RunLifecycle, EveryRunLeavesNoHandleThreadOrWindowOnceReleased) {
       {"sync reset in body", false, "127.0.0.1", false, "/reset", nullptr},
       {"sync garbage status line", false, "127.0.0.1", false, "/garbage", nullptr},
       {"async answer", true, "127.0.0.1", false, "/ok", nullptr},
+      {"async answer on a thread without messages", true, "127.0.0.1", false, "/ok", nullptr, true},
       {"async without a host name", true, nullptr, false, "/ok", nullptr},
       {"async refused", true, "127.0.0.1", true, "/ok", nullptr},
       {"async bad host", true, "no such host", false, "/ok", nullptr},
@@ -226,7 +228,11 @@ TEST(RunLifecycle, EveryRunLeavesNoHandleThreadOrWindowOnceReleased) {
     std::thread canceller;
     if (c.cancel_after != nullptr) canceller = CancelWhenLogged(task.doc, c.cancel_after, &stop);
     const DWORD dwStart = GetTickCount();
-    uploadtest::RunFromFreshMessage(task.doc);
+    if (c.fresh_thread) {
+      std::thread([&task] { ScraRunCompany(task.doc); }).join();
+    } else {
+      uploadtest::RunFromFreshMessage(task.doc);
+    }
     // A hang guard, not a measure: the server would hold the run for 60 s.
     EXPECT_LT(GetTickCount() - dwStart, 20000u) << uploadtest::Joined(uploadtest::StatusLines(task.doc));
     stop = true;
