@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -23,6 +24,12 @@ constexpr int kDocument = 1;
 // the tool checks certificates fully unless the user relaxes a check.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
 constexpr auto kEchoInterval = std::chrono::milliseconds(50);
+// How long after --timeout the tool gives up on a run that has not ended. The
+// engine's close waits up to 5 s for a request in progress, and it cannot
+// interrupt a download under way at all; a synchronous run cannot be
+// cancelled, only left.
+constexpr auto kGraceAfterCancel = std::chrono::seconds(7);
+constexpr auto kGraceSync = std::chrono::seconds(2);
 
 // Where the task goes, from the URL.
 struct Target {
@@ -92,12 +99,16 @@ void BoundEveryWait(uint32_t timeout_ms) {
 }
 
 // Runs beside the task: echoes the status log as it grows (ScraGetMsgStr is
-// the engine's reader that is safe during a run) and, for an asynchronous run,
-// gives the engine's Cancel command once --timeout has passed.
+// the engine's reader that is safe during a run). Once --timeout has passed it
+// gives an asynchronous run the engine's Cancel command, and should the run
+// still not end, ends the tool.
 class RunWatcher {
  public:
   RunWatcher(const ToolOptions &o, std::string secret)
-      : secret_(std::move(secret)), cancel_after_ms_(o.sync ? 0 : o.timeout_ms), run_thread_(GetCurrentThreadId()) {
+      : secret_(std::move(secret)),
+        timeout_ms_(o.timeout_ms),
+        sync_(o.sync),
+        run_thread_(GetCurrentThreadId()) {
     // The Cancel command is a thread message: the run's thread needs its
     // queue before the command can be posted to it.
     MSG msg;
@@ -118,17 +129,27 @@ class RunWatcher {
     if (thread_.joinable()) thread_.join();
     Echo();
   }
-  bool Cancelled() const { return cancelled_; }
+  // The run went on past --timeout.
+  bool TimedOut() const { return timed_out_; }
+  std::string TimedOutText() const {
+    return "the upload did not end within --timeout " + std::to_string(timeout_ms_ / 1000) + " s";
+  }
 
  private:
   void Loop() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(cancel_after_ms_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
+    const auto give_up = deadline + (sync_ ? kGraceSync : kGraceAfterCancel);
     std::unique_lock<std::mutex> hold(lock_);
     while (!wake_.wait_for(hold, kEchoInterval, [this] { return finished_; })) {
       Echo();
-      if (cancel_after_ms_ != 0 && !cancelled_ && std::chrono::steady_clock::now() >= deadline) {
-        cancelled_ = true;
-        PostThreadMessageA(run_thread_, WM_COMMAND, IDCANCEL, 0);
+      const auto now = std::chrono::steady_clock::now();
+      if (timeout_ms_ == 0 || now < deadline) continue;
+      if (!timed_out_ && !sync_) PostThreadMessageA(run_thread_, WM_COMMAND, IDCANCEL, 0);
+      timed_out_ = true;
+      if (now >= give_up) {
+        std::fprintf(stderr, "zemhttp: %s\n", TimedOutText().c_str());
+        std::fflush(stderr);
+        std::_Exit(kExitFailed);
       }
     }
   }
@@ -148,13 +169,14 @@ class RunWatcher {
   }
 
   const std::string secret_;
-  const uint32_t cancel_after_ms_;  // 0: never cancel
+  const uint32_t timeout_ms_;  // 0: no bound
+  const bool sync_;
   const DWORD run_thread_;
   int next_line_ = 0;  // only touched by the thread that echoes at the time
   std::mutex lock_;
   std::condition_variable wake_;
   bool finished_ = false;
-  bool cancelled_ = false;  // written by the watcher, read after it was joined
+  bool timed_out_ = false;  // written by the watcher, read after it was joined
   std::thread thread_;
 };
 
@@ -176,8 +198,7 @@ DWORD StatusOf(const REQUEST_CONTEXT *ctx) {
 // Reads what the run left in the record and writes the answer; the exit status.
 int Report(const ToolOptions &o, const RunWatcher &watcher, const void *answer) {
   const REQUEST_CONTEXT *ctx = ScQueryRqCtxPtr(kDocument);
-  if (watcher.Cancelled())
-    return Fail("the upload did not end within --timeout " + std::to_string(o.timeout_ms / 1000) + " s");
+  if (watcher.TimedOut()) return Fail(watcher.TimedOutText());
   const DWORD code = StatusOf(ctx);
   if (code < 100 || code > 600) return Fail("the upload got no answer; the status log above tells why");
   std::fprintf(stderr, "%s\n", StatusLine(code).c_str());
