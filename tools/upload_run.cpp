@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -195,12 +196,33 @@ DWORD StatusOf(const REQUEST_CONTEXT *ctx) {
   return code;
 }
 
+// Why a run got no answer: the last error number the status log names ("error
+// #12038", "error# 12029") in the internet library's words. The log's own
+// line for it may only say "Unknown error".
+std::string NoAnswerText() {
+  const std::regex numbered("[Ee]rror ?# ?([0-9]+)");
+  unsigned long code = 0;
+  char line[SC_MSG_LINE_MAX + 1];
+  std::cmatch found;
+  for (int i = 0; ScraGetMsgStr(line, i, kDocument); ++i)
+    if (std::regex_search(line, found, numbered)) code = std::stoul(found[1].str());
+  if (code == 0) return "the upload got no answer; the status log above tells why";
+  char text[256] = "";
+  const bool internet = code >= INTERNET_ERROR_BASE && code < INTERNET_ERROR_BASE + 1000;
+  FormatMessageA(internet ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM,
+                 internet ? GetModuleHandleA("WININET.DLL") : nullptr, static_cast<DWORD>(code), 0, text, sizeof text,
+                 nullptr);
+  std::string said = text;
+  said = said.substr(0, said.find_first_of("\r\n"));
+  return "the upload got no answer: " + (said.empty() ? "error" : said) + " (" + std::to_string(code) + ")";
+}
+
 // Reads what the run left in the record and writes the answer; the exit status.
 int Report(const ToolOptions &o, const RunWatcher &watcher, const void *answer) {
   const REQUEST_CONTEXT *ctx = ScQueryRqCtxPtr(kDocument);
   if (watcher.TimedOut()) return Fail(watcher.TimedOutText());
   const DWORD code = StatusOf(ctx);
-  if (code < 100 || code > 600) return Fail("the upload got no answer; the status log above tells why");
+  if (code < 100 || code > 600) return Fail(NoAnswerText());
   std::fprintf(stderr, "%s\n", StatusLine(code).c_str());
 
   const DWORD cb_response = ctx->cbResponse, cb_announced = ctx->cbContentLength;

@@ -456,6 +456,8 @@ TEST(ZemhttpTool, EachCertificateOptionForgivesOnlyItsOwnFault) {
       EXPECT_EQ(!c.accepted ? 1 : get ? 0 : 3, run.exit_code) << Shown(line) << "\nstderr: " << run.err;
       EXPECT_EQ(!c.accepted ? "" : get ? "secure content" : run.out, run.out) << Shown(line);
       EXPECT_TRUE(get || !c.accepted || Contains(run.err, "HTTP 405")) << Shown(line) << "\nstderr: " << run.err;
+      // Refused for the certificate, in the client's error or the task's log.
+      EXPECT_TRUE(c.accepted || Contains(run.err, "certificate")) << Shown(line) << "\nstderr: " << run.err;
     }
   }
   unsetenv("SSL_CERT_FILE");
