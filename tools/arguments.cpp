@@ -15,11 +15,17 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {Command::Get, "get"},   {Command::Post, "post"},       {Command::Put, "put"},     {Command::Delete, "delete"},
-    {Command::Head, "head"}, {Command::Options, "options"}, {Command::Trace, "trace"}, {Command::Status, "status"},
+    {Command::Head, "head"}, {Command::Options, "options"}, {Command::Trace, "trace"}, {Command::Upload, "upload"},
+    {Command::Status, "status"},
 };
+
+// The upload engine keeps ten header slots: the host line, the content type
+// and eight more.
+constexpr size_t kUploadHeaders = 8;
 
 enum class OptionId {
   Help,
+  Version,
   Header,
   Data,
   DataFile,
@@ -38,40 +44,68 @@ enum class OptionId {
   Progress,
   NoProgress,
   Verbose,
+  IgnoreCertName,
+  IgnoreCertDate,
+  Sync,
+  Report,
 };
 
 enum class Takes { Nothing, Value, OptionalValue };
+
+// Which subcommands take an option: every one, every request (the client's
+// verbs and upload), the client's verbs alone, or upload alone.
+enum class Scope { Any, Requests, Client, Upload };
 
 struct OptionSpec {
   char short_name;  // 0: long name only
   const char *long_name;
   Takes takes;
   OptionId id;
+  Scope scope;
 };
 
 // An optional value is only ever taken from "--log=FILE": taking the next
 // word would swallow the URL in "zemhttp get --log URL".
 constexpr OptionSpec kOptions[] = {
-    {'h', "help", Takes::Nothing, OptionId::Help},
-    {'H', "header", Takes::Value, OptionId::Header},
-    {'d', "data", Takes::Value, OptionId::Data},
-    {0, "data-file", Takes::Value, OptionId::DataFile},
-    {'o', "output", Takes::Value, OptionId::Output},
-    {'i', "include", Takes::Nothing, OptionId::Include},
-    {'u', "user", Takes::Value, OptionId::User},
-    {0, "timeout", Takes::Value, OptionId::Timeout},
-    {0, "max-time", Takes::Value, OptionId::MaxTime},
-    {0, "max-filesize", Takes::Value, OptionId::MaxFilesize},
-    {0, "retries", Takes::Value, OptionId::Retries},
-    {0, "proxy", Takes::Value, OptionId::Proxy},
-    {0, "proxy-bypass", Takes::Value, OptionId::ProxyBypass},
-    {0, "proxy-file", Takes::Value, OptionId::ProxyFile},
-    {0, "proxy-section", Takes::Value, OptionId::ProxySection},
-    {0, "log", Takes::OptionalValue, OptionId::Log},
-    {0, "progress", Takes::Nothing, OptionId::Progress},
-    {0, "no-progress", Takes::Nothing, OptionId::NoProgress},
-    {'v', "verbose", Takes::Nothing, OptionId::Verbose},
+    {'h', "help", Takes::Nothing, OptionId::Help, Scope::Any},
+    {0, "version", Takes::Nothing, OptionId::Version, Scope::Any},
+    {'H', "header", Takes::Value, OptionId::Header, Scope::Requests},
+    {'d', "data", Takes::Value, OptionId::Data, Scope::Requests},
+    {0, "data-file", Takes::Value, OptionId::DataFile, Scope::Requests},
+    {'o', "output", Takes::Value, OptionId::Output, Scope::Requests},
+    {'i', "include", Takes::Nothing, OptionId::Include, Scope::Requests},
+    {'u', "user", Takes::Value, OptionId::User, Scope::Requests},
+    {0, "timeout", Takes::Value, OptionId::Timeout, Scope::Requests},
+    {0, "max-time", Takes::Value, OptionId::MaxTime, Scope::Client},
+    {0, "max-filesize", Takes::Value, OptionId::MaxFilesize, Scope::Client},
+    {0, "retries", Takes::Value, OptionId::Retries, Scope::Client},
+    {0, "proxy", Takes::Value, OptionId::Proxy, Scope::Requests},
+    {0, "proxy-bypass", Takes::Value, OptionId::ProxyBypass, Scope::Requests},
+    {0, "proxy-file", Takes::Value, OptionId::ProxyFile, Scope::Client},
+    {0, "proxy-section", Takes::Value, OptionId::ProxySection, Scope::Client},
+    {0, "log", Takes::OptionalValue, OptionId::Log, Scope::Client},
+    {0, "progress", Takes::Nothing, OptionId::Progress, Scope::Client},
+    {0, "no-progress", Takes::Nothing, OptionId::NoProgress, Scope::Client},
+    {'v', "verbose", Takes::Nothing, OptionId::Verbose, Scope::Client},
+    {0, "ignore-cert-name", Takes::Nothing, OptionId::IgnoreCertName, Scope::Requests},
+    {0, "ignore-cert-date", Takes::Nothing, OptionId::IgnoreCertDate, Scope::Requests},
+    {0, "sync", Takes::Nothing, OptionId::Sync, Scope::Upload},
+    {0, "report", Takes::Value, OptionId::Report, Scope::Upload},
 };
+
+bool InScope(Scope scope, Command command) {
+  switch (scope) {
+    case Scope::Any:
+      return true;
+    case Scope::Requests:
+      return command != Command::Status;
+    case Scope::Client:
+      return command != Command::Status && command != Command::Upload;
+    case Scope::Upload:
+      return command == Command::Upload;
+  }
+  return false;
+}
 
 const OptionSpec *FindLong(const std::string &name) {
   for (const OptionSpec &option : kOptions)
@@ -120,17 +154,22 @@ class Parser {
 
   ParsedArguments result_;
   std::vector<std::string> positional_;
-  // Anything but --help given: the status subcommand takes none of it.
-  bool request_option_seen_ = false;
+  // Checked against the subcommand once it is known.
+  std::vector<const OptionSpec *> seen_;
+  // Read once the subcommand is known: upload counts it in seconds.
+  std::string timeout_text_;
 };
 
 void Parser::Option(const OptionSpec &option, const std::string &value) {
   ToolOptions &o = result_.options;
-  if (option.id != OptionId::Help) request_option_seen_ = true;
+  seen_.push_back(&option);
   uint64_t number = 0;
   switch (option.id) {
     case OptionId::Help:
       o.help = true;
+      break;
+    case OptionId::Version:
+      o.version = true;
       break;
     case OptionId::Header: {
       // A blank in the name or a line break anywhere would put a malformed
@@ -174,10 +213,8 @@ void Parser::Option(const OptionSpec &option, const std::string &value) {
       break;
     }
     case OptionId::Timeout:
-      if (!ParseNumber(value, 1, std::numeric_limits<uint32_t>::max(), &number))
-        Fail("--timeout takes milliseconds from 1 to 4294967295, got \"" + value + "\"");
       o.has_timeout = true;
-      o.timeout_ms = static_cast<uint32_t>(number);
+      timeout_text_ = value;
       break;
     case OptionId::MaxTime:
       // A day is far beyond any transfer this tool is meant for; the bound
@@ -225,6 +262,19 @@ void Parser::Option(const OptionSpec &option, const std::string &value) {
     case OptionId::Verbose:
       o.verbose = true;
       break;
+    case OptionId::IgnoreCertName:
+      o.ignore_cert_name = true;
+      break;
+    case OptionId::IgnoreCertDate:
+      o.ignore_cert_date = true;
+      break;
+    case OptionId::Sync:
+      o.sync = true;
+      break;
+    case OptionId::Report:
+      if (value.empty()) Fail("--report needs a file name");
+      o.report_file = value;
+      break;
   }
 }
 
@@ -256,13 +306,31 @@ void Parser::Check() {
   }
   if (positional_.size() > 1) Fail("unexpected argument \"" + positional_[1] + "\"");
 
+  for (const OptionSpec *option : seen_)
+    if (!InScope(option->scope, o.command)) Fail(std::string("--") + option->long_name + " does not go with " + name);
+
   if (o.command == Command::Status) {
     uint64_t code = 0;
     if (!ParseNumber(positional_[0], 0, std::numeric_limits<uint32_t>::max(), &code))
       Fail("status needs a number, got \"" + positional_[0] + "\"");
     o.status_code = static_cast<unsigned int>(code);
-    if (request_option_seen_) Fail("status takes no options besides --help");
     return;
+  }
+
+  uint64_t number = 0;
+  if (o.command == Command::Upload) {
+    // The seconds bound the whole run; a day keeps them clear of overflow
+    // as milliseconds.
+    if (o.has_timeout && !ParseNumber(timeout_text_, 1, 86400, &number))
+      Fail("upload's --timeout takes seconds from 1 to 86400, got \"" + timeout_text_ + "\"");
+    o.timeout_ms = static_cast<uint32_t>(number * 1000);
+    if (o.body_source == BodySource::None) Fail("upload needs its data: --data-file FILE or -d TEXT");
+    if (o.headers.size() > kUploadHeaders)
+      Fail("upload takes at most " + std::to_string(kUploadHeaders) + " -H headers");
+  } else if (o.has_timeout) {
+    if (!ParseNumber(timeout_text_, 1, std::numeric_limits<uint32_t>::max(), &number))
+      Fail("--timeout takes milliseconds from 1 to 4294967295, got \"" + timeout_text_ + "\"");
+    o.timeout_ms = static_cast<uint32_t>(number);
   }
 
   o.url = positional_[0];
@@ -271,7 +339,7 @@ void Parser::Check() {
   if (!StartsWithNoCase(o.url, "http://") && !StartsWithNoCase(o.url, "https://"))
     Fail("the URL must start with http:// or https://, got \"" + o.url + "\"");
   if (o.body_source != BodySource::None && !SendsBody(o.command))
-    Fail(name + " sends no body: -d and --data-file go with post and put");
+    Fail(name + " sends no body: -d and --data-file go with post, put and upload");
   if (!o.proxy_bypass.empty() && o.proxy.empty()) Fail("--proxy-bypass goes with --proxy");
   if (!o.proxy_section.empty() && o.proxy_file.empty()) Fail("--proxy-section goes with --proxy-file");
 }
@@ -331,8 +399,9 @@ ParsedArguments Parser::Run(int argc, const char *const *argv) {
       break;
     }
   }
-  if (!result_.options.help) Check();
-  if (result_.options.help) result_.error.clear();
+  const bool answers_anyway = result_.options.help || result_.options.version;
+  if (!answers_anyway) Check();
+  if (answers_anyway) result_.error.clear();
   return result_;
 }
 
@@ -344,7 +413,9 @@ const char *CommandName(Command command) {
   return "";
 }
 
-bool SendsBody(Command command) { return command == Command::Post || command == Command::Put; }
+bool SendsBody(Command command) {
+  return command == Command::Post || command == Command::Put || command == Command::Upload;
+}
 
 ParsedArguments ParseArguments(int argc, const char *const *argv) { return Parser().Run(argc, argv); }
 

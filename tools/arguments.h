@@ -10,12 +10,13 @@
 
 namespace zemtool {
 
-// The subcommands, one per verb of the client plus the status text lookup.
-enum class Command { None, Get, Post, Put, Delete, Head, Options, Trace, Status };
+// The subcommands: one per verb of the client, one task of the upload
+// engine, and the status text lookup.
+enum class Command { None, Get, Post, Put, Delete, Head, Options, Trace, Upload, Status };
 
 // The subcommand's name as typed; "" for None.
 const char *CommandName(Command command);
-// True for the subcommands that send a request body (post, put).
+// True for the subcommands that send a request body (post, put, upload).
 bool SendsBody(Command command);
 
 enum class BodySource { None, Text, File };
@@ -24,6 +25,7 @@ enum class ProgressMode { Auto, Always, Never };
 struct ToolOptions {
   Command command = Command::None;
   bool help = false;
+  bool version = false;
 
   std::string url;               // every request subcommand
   unsigned int status_code = 0;  // status
@@ -41,7 +43,7 @@ struct ToolOptions {
   std::string password;
 
   bool has_timeout = false;
-  uint32_t timeout_ms = 0;
+  uint32_t timeout_ms = 0;       // --timeout: milliseconds, for upload given in seconds
   uint32_t max_time_s = 0;       // --max-time; 0: no limit on the whole transfer
   uint64_t max_filesize = 0;     // --max-filesize; meaningful when has_max_filesize
   bool has_max_filesize = false;
@@ -58,6 +60,14 @@ struct ToolOptions {
 
   ProgressMode progress = ProgressMode::Auto;
   bool verbose = false;
+
+  // Certificate checks relaxed one at a time; the issuing authority is
+  // always checked.
+  bool ignore_cert_name = false;
+  bool ignore_cert_date = false;
+
+  bool sync = false;        // upload: run on the tool's thread, not through the hidden window
+  std::string report_file;  // upload: append the task report here; empty: none
 };
 
 struct ParsedArguments {
@@ -68,8 +78,8 @@ struct ParsedArguments {
 };
 
 // Reads argv[1..argc-1]. Options may stand before or after the subcommand;
-// "--" ends the options. A help request is never an error, whatever else is
-// wrong on the line, so that "--help" always answers.
+// "--" ends the options. A help or version request is never an error,
+// whatever else is wrong on the line, so that "--help" always answers.
 ParsedArguments ParseArguments(int argc, const char *const *argv);
 
 }  // namespace zemtool

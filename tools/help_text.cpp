@@ -7,8 +7,10 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  zemhttp <subcommand> URL [options]\n"
+    "  zemhttp upload URL (-d TEXT | --data-file FILE) [--sync] [--report FILE] [options]\n"
     "  zemhttp status CODE\n"
-    "  zemhttp [<subcommand>] --help\n";
+    "  zemhttp [<subcommand>] --help\n"
+    "  zemhttp --version\n";
 
 const char kSubcommands[] =
     "Subcommands:\n"
@@ -19,6 +21,7 @@ const char kSubcommands[] =
     "  head URL      HEAD: print the response headers\n"
     "  options URL   OPTIONS: print the answer's body, or else its \"Allow:\" header line\n"
     "  trace URL     TRACE: print the answer's body (the request as the server saw it)\n"
+    "  upload URL    run one task of the upload engine: POST the data, print the answer\n"
     "  status CODE   print the short and the long text of an HTTP status code\n";
 
 const char kRequestOptions[] =
@@ -34,7 +37,8 @@ const char kRequestOptions[] =
     "                              the body\n"
     "  -u, --user USER[:PASSWORD]  credentials for a server that asks for them (Basic or\n"
     "                              Digest); credentials in the URL take precedence\n"
-    "      --timeout MS            receive time-out in milliseconds (1 to 4294967295)\n"
+    "      --timeout MS            receive time-out in milliseconds (1 to 4294967295);\n"
+    "                              upload takes seconds (see below)\n"
     "      --max-time SECONDS      give up when the whole transfer, connection to last body\n"
     "                              byte, takes longer (1 to 86400); exit status 1\n"
     "      --max-filesize BYTES    refuse a body larger than BYTES, whether its length is\n"
@@ -60,23 +64,44 @@ const char kRequestOptions[] =
     "                              error is a terminal)\n"
     "  -v, --verbose               print the client's status texts on standard error as\n"
     "                              they arrive\n"
+    "      --ignore-cert-name      accept a certificate made out for another host name\n"
+    "      --ignore-cert-date      accept a certificate outside its validity period\n"
+    "                              (nothing accepts one from an unknown authority)\n"
     "  -h, --help                  this help; after a subcommand, that subcommand's help\n"
+    "      --version               print \"zemhttp <version>\"\n"
     "\n"
     "Without --proxy or --proxy-file the proxy comes from the http_proxy, https_proxy and\n"
     "no_proxy environment variables. --proxy-file is applied before --proxy, so --proxy\n"
-    "wins where both are given.\n";
+    "wins where both are given.\n"
+    "\n"
+    "Upload options (upload takes -H at most 8 times, -d, --data-file, -o, -i, -u,\n"
+    "--proxy, --proxy-bypass, --ignore-cert-name, --ignore-cert-date and these):\n"
+    "      --sync                  run the task on the tool's own thread instead of\n"
+    "                              through the hidden upload window and its event loop\n"
+    "      --timeout SECONDS       the run must end within SECONDS (1 to 86400): each\n"
+    "                              wait is bounded by it, a run through the window is\n"
+    "                              cancelled after it, one that still goes on is left;\n"
+    "                              exit status 1 (the engine ends a run through its\n"
+    "                              window after 45 s in any case)\n"
+    "      --report FILE           append the task report to FILE, as the engine writes\n"
+    "                              ScLogs.TXT: title, date, connection parameters,\n"
+    "                              status log, last response header and data dumps;\n"
+    "                              written after failed runs as well\n";
 
 const char kOutputAndExit[] =
     "Output:\n"
     "  standard output  the response body (or what the subcommand prints)\n"
     "  standard error   the status line \"HTTP <code> <short text>\", the progress bar,\n"
-    "                   and errors as \"zemhttp: <the client's error text>\"\n"
+    "                   and errors as \"zemhttp: <the client's error text>\"; upload\n"
+    "                   prints its task's status log lines (at most 80 characters\n"
+    "                   each) as they are added\n"
     "\n"
     "Exit status:\n"
     "  0  the server answered with a status below 400 (status: the code is known)\n"
     "  1  the request failed: no connection, time-out, an answer that never came or broke\n"
     "     off, --max-time or --max-filesize exceeded, a file that could not be read or\n"
-    "     written (status: the code is not known)\n"
+    "     written, an answer the upload engine counts as a failure (1xx, 203, 3xx)\n"
+    "     (status: the code is not known)\n"
     "  2  usage error: the command line could not be understood; nothing was sent\n"
     "  3  the server answered with a status of 400 or above (the body is still printed)\n";
 
@@ -119,6 +144,14 @@ constexpr CommandText kCommandTexts[] = {
      "supports TRACE echoes the request as it received it. Many servers refuse it (405).\n"
      "Example:\n"
      "  zemhttp trace http://127.0.0.1:8080/ -H \"X-Probe: 1\"\n"},
+    {Command::Upload, "zemhttp upload URL (-d TEXT | --data-file FILE) [options]",
+     "Runs one task of the upload engine: the data is POSTed to the URL's path and\n"
+     "query with the engine's content type (application/x-www-form-urlencoded, which\n"
+     "-H \"Content-Type: ...\" replaces), and the answer is printed. The task runs\n"
+     "through the engine's hidden upload window and its event loop, or with --sync on\n"
+     "the tool's own thread. Unlike the engine's defaults, certificates are checked\n"
+     "fully unless --ignore-cert-name or --ignore-cert-date relaxes a check. Example:\n"
+     "  zemhttp upload https://127.0.0.1:8443/inquiry --data-file record.txt --report ScLogs.TXT\n"},
     {Command::Status, "zemhttp status CODE",
      "Prints the code with its short text, then its long text, from the client's table\n"
      "of HTTP status texts; sends nothing. Exit status 0 for a known code, 1 for an\n"

@@ -59,23 +59,10 @@ std::string ErrorText(CZemHttp &http) {
   return text;
 }
 
-int Fail(const std::string &message) {
-  std::fprintf(stderr, "zemhttp: %s\n", message.c_str());
-  return kExitFailed;
-}
-
 // The client's text for a failure, or `fallback` when it recorded none.
 std::string FailureText(CZemHttp &http, const std::string &fallback) {
   std::string text = ErrorText(http);
   return text.empty() ? fallback : text;
-}
-
-std::string StatusLine(unsigned int code) {
-  char short_text[128] = "";
-  GetHttpStatusStrings(code, short_text, sizeof short_text, nullptr, 0);
-  std::string line = "HTTP " + std::to_string(code);
-  if (short_text[0] != '\0') line += std::string(" ") + short_text;
-  return line;
 }
 
 // Everything but the URL and the body, set before the verb runs. "" when all
@@ -118,9 +105,10 @@ std::string Configure(CZemHttp &http, const ToolOptions &o) {
   return "";
 }
 
-// Runs the subcommand's verb; the result as the verb member returns it.
+// Runs the subcommand's verb on the URL set before; the result as the verb
+// member returns it.
 int RunVerb(CZemHttp &http, const ToolOptions &o, const std::string &body, std::string *allow_line) {
-  const char *url = o.url.c_str();
+  const char *url = nullptr;
   const void *data = body.empty() ? nullptr : body.data();
   const auto size = static_cast<unsigned int>(body.size());
   switch (o.command) {
@@ -147,6 +135,7 @@ int RunVerb(CZemHttp &http, const ToolOptions &o, const std::string &body, std::
     case Command::Trace:
       return http.Trace(url, nullptr, 0);
     case Command::None:
+    case Command::Upload:
     case Command::Status:
       break;
   }
@@ -183,6 +172,11 @@ int Execute(CZemHttp &http, const ToolOptions &o, RunWatch &watch) {
   if (problem.empty() && SendsBody(o.command)) ReadRequestBody(o, &body, &problem);
   if (!problem.empty()) return Fail(problem);
 
+  // The URL is set apart from the verb: setting a URL derives the request
+  // flags from its scheme anew, and a relaxed check must outlive that.
+  http.SetURL(o.url.c_str());
+  if (RelaxedCertificateFlags(o) != 0) http.SetHttpFlag(http.dwHttpFlags | RelaxedCertificateFlags(o));
+
   std::string allow_line;
   TransferGuard guard(http, o);
   watch.guard = &guard;
@@ -215,6 +209,24 @@ int Execute(CZemHttp &http, const ToolOptions &o, RunWatch &watch) {
 }
 
 }  // namespace
+
+int Fail(const std::string &message) {
+  std::fprintf(stderr, "zemhttp: %s\n", message.c_str());
+  return kExitFailed;
+}
+
+std::string StatusLine(unsigned int code) {
+  char short_text[128] = "";
+  GetHttpStatusStrings(code, short_text, sizeof short_text, nullptr, 0);
+  std::string line = "HTTP " + std::to_string(code);
+  if (short_text[0] != '\0') line += std::string(" ") + short_text;
+  return line;
+}
+
+unsigned long RelaxedCertificateFlags(const ToolOptions &o) {
+  return (o.ignore_cert_name ? INTERNET_FLAG_IGNORE_CERT_CN_INVALID : 0) |
+         (o.ignore_cert_date ? INTERNET_FLAG_IGNORE_CERT_DATE_INVALID : 0);
+}
 
 int RunStatus(const ToolOptions &options) {
   char short_text[128] = "";
