@@ -12,6 +12,7 @@
 #include "internet_test_util.h"
 #include "loopback_port.h"
 #include "loopback_servers.h"
+#include "pac_scripts.h"
 #include "platform/jsproxy/jsproxy.h"
 
 namespace {
@@ -19,25 +20,14 @@ namespace {
 using wintest::OpenRequest;
 using zemtest::Reply;
 
-constexpr unsigned kScriptLimitMs = 500;
-
-// Sends one host name through the proxy and every other request direct.
-std::string SplittingScript(const std::string &proxy) {
-  return "function FindProxyForURL(url, host) {\n"
-         "  if (shExpMatch(host, \"local*\") && isPlainHostName(host)) return \"PROXY " + proxy + "; DIRECT\";\n"
-         "  return \"DIRECT\";\n}\n";
-}
-const char kSyntaxError[] = "function FindProxyForURL(url, host) { return \"DIRECT\"; ";
-const char kNeverReturns[] = "function FindProxyForURL(url, host) { while (true) {} }";
+using zemtest::SplittingScript;
+constexpr const char *kSyntaxError = zemtest::kPacSyntaxError;
+constexpr const char *kNeverReturns = zemtest::kPacNeverReturns;
 
 class AutoProxy : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("ZEMHTTP_PAC_TIMEOUT_MS", std::to_string(kScriptLimitMs).c_str(), 1);
-    unsetenv("ZEMHTTP_PAC_URL");
-    for (const char *name : {"http_proxy", "https_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "NO_PROXY"}) {
-      unsetenv(name);
-    }
+    zemtest::ClearProxyEnvironment();
     module = LoadLibraryA("jsproxy.dll");
     ASSERT_NE(module, nullptr) << "the platform provides the auto-proxy library: " << GetLastError();
     init = reinterpret_cast<pfnInternetInitializeAutoProxyDll>(
@@ -73,8 +63,12 @@ class AutoProxy : public ::testing::Test {
                            static_cast<DWORD>(host.size()), &answer, &length);
     *error = ok ? 0 : GetLastError();
     std::string text = ok && answer != nullptr ? std::string(answer) : "";
-    if (ok) EXPECT_EQ(length, text.size() + 1) << "the length counts the terminating zero";
-    if (answer != nullptr) EXPECT_EQ(LocalFree(answer), nullptr) << "the answer is a local-memory block";
+    if (ok) {
+      EXPECT_EQ(length, text.size() + 1) << "the length counts the terminating zero";
+    }
+    if (answer != nullptr) {
+      EXPECT_EQ(LocalFree(answer), nullptr) << "the answer is a local-memory block";
+    }
     return text;
   }
   HMODULE module = nullptr;
@@ -117,8 +111,14 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
   };
   for (const Case &c : cases) {
     deinit(nullptr, 0);
-    if (c.pacUrl.empty()) unsetenv("ZEMHTTP_PAC_URL"); else setenv("ZEMHTTP_PAC_URL", c.pacUrl.c_str(), 1);
-    if (!c.script.empty()) ASSERT_TRUE(UseScript(c.script)) << c.what;
+    if (c.pacUrl.empty()) {
+      unsetenv("ZEMHTTP_PAC_URL");
+    } else {
+      setenv("ZEMHTTP_PAC_URL", c.pacUrl.c_str(), 1);
+    }
+    if (!c.script.empty()) {
+      ASSERT_TRUE(UseScript(c.script)) << c.what;
+    }
     for (int round = 0; round < 2; ++round) {  // a fetched script, or its failure, is kept
       DWORD error = 0;
       EXPECT_EQ(c.answer, Lookup("http://" + std::string(c.host) + "/x", c.host, &error)) << c.what;
@@ -197,11 +197,17 @@ TEST_F(AutoProxy, TheInternetLibraryNamesTheConfiguredScript) {
       {nullptr, PROXY_AUTO_DETECT_TYPE_DHCP, sizeof url, FALSE, ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT},
   };
   for (const Case &c : cases) {
-    if (c.pacUrl != nullptr) setenv("ZEMHTTP_PAC_URL", c.pacUrl, 1); else unsetenv("ZEMHTTP_PAC_URL");
+    if (c.pacUrl != nullptr) {
+      setenv("ZEMHTTP_PAC_URL", c.pacUrl, 1);
+    } else {
+      unsetenv("ZEMHTTP_PAC_URL");
+    }
     std::memset(url, 0, sizeof url);
     EXPECT_EQ(c.ok, DetectAutoProxyUrl(url, c.size, c.flags)) << c.flags << "/" << c.size;
     EXPECT_EQ(c.error, GetLastError()) << c.flags << "/" << c.size;
-    if (c.ok) EXPECT_STREQ(c.pacUrl, url);
+    if (c.ok) {
+      EXPECT_STREQ(c.pacUrl, url);
+    }
   }
   EXPECT_FALSE(DetectAutoProxyUrl(nullptr, 10, PROXY_AUTO_DETECT_TYPE_DNS_A));
 }
