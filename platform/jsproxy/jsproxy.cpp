@@ -21,6 +21,18 @@ std::string Text(LPCSTR text, DWORD length) {
   return length != 0 ? std::string(text, strnlen(text, length)) : std::string(text);
 }
 
+// The host of "scheme://[user@]host[:port]/...", or of a bare "host[:port]".
+std::string HostOf(const std::string &url) {
+  size_t start = url.find("://");
+  start = start == std::string::npos ? 0 : start + 3;
+  const size_t end = url.find_first_of("/?#", start);
+  std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  const size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority.erase(0, at + 1);
+  if (!authority.empty() && authority.front() == '[') return authority.substr(1, authority.find(']') - 1);
+  return authority.substr(0, authority.find(':'));
+}
+
 }  // namespace
 }  // namespace zem::jsproxy
 
@@ -64,7 +76,7 @@ extern "C" ZEM_EXPORT BOOL CALLBACK InternetGetProxyInfo(LPCSTR lpszUrl, DWORD d
     const std::string url = Text(lpszUrl, dwUrlLength);
     std::string host = Text(lpszUrlHostName, dwUrlHostNameLength);
     if (url.empty() && host.empty()) return Fail(ERROR_INVALID_PARAMETER);
-    if (host.empty()) host = url;
+    if (host.empty()) host = HostOf(url);
     std::string script;
     if (const DWORD error = CurrentScript(&script)) return Fail(error);
     const PacAnswer answer = EvaluatePac(script, url.empty() ? "http://" + host + "/" : url, host, PacTimeLimitMs());

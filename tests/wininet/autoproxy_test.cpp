@@ -94,6 +94,7 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
       {"given script, matching host", SplittingScript("127.0.0.1:3128"), "", "localhost", 0,
        "PROXY 127.0.0.1:3128; DIRECT"},
       {"given script, other host", SplittingScript("127.0.0.1:3128"), "", "127.0.0.1", 0, "DIRECT"},
+      {"host taken from the URL", SplittingScript("127.0.0.1:3128"), "", "", 0, "PROXY 127.0.0.1:3128; DIRECT"},
       {"helpers", "function FindProxyForURL(u, h) { return isInNet(dnsResolve(h), \"127.0.0.0\", \"255.0.0.0\") "
                   "&& myIpAddress() != \"\" ? \"PROXY in:1\" : \"DIRECT\"; }",
        "", "127.0.0.1", 0, "PROXY in:1"},
@@ -121,7 +122,8 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
     }
     for (int round = 0; round < 2; ++round) {  // a fetched script, or its failure, is kept
       DWORD error = 0;
-      EXPECT_EQ(c.answer, Lookup("http://" + std::string(c.host) + "/x", c.host, &error)) << c.what;
+      const std::string url = *c.host != '\0' ? "http://" + std::string(c.host) + "/x" : "http://u@localhost:81/x";
+      EXPECT_EQ(c.answer, Lookup(url, c.host, &error)) << c.what;
       EXPECT_EQ(c.error, error) << c.what << ", round " << round;
     }
   }
