@@ -19,8 +19,9 @@ struct ScriptState {
 };
 
 ScriptState &State() {
-  static ScriptState *state = new ScriptState;  // outlives every caller's last call
-  return *state;
+  // Destroyed when the module is unloaded, after its last user let go of it.
+  static ScriptState state;
+  return state;
 }
 
 class InternetHandle {

@@ -33,18 +33,18 @@ struct AutoProxyLibrary {
 };
 
 AutoProxyLibrary &Library() {
-  static AutoProxyLibrary *library = new AutoProxyLibrary;
-  std::call_once(library->loaded, [] {
+  static AutoProxyLibrary library;
+  std::call_once(library.loaded, [] {
     const DWORD error = GetLastError();
     if (HMODULE module = LoadLibraryA("jsproxy.dll")) {
-      library->lookup = reinterpret_cast<pfnInternetGetProxyInfo>(
+      library.lookup = reinterpret_cast<pfnInternetGetProxyInfo>(
           reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetGetProxyInfo")));
-      library->forget = reinterpret_cast<BOOL(CALLBACK *)(LPSTR, DWORD)>(
+      library.forget = reinterpret_cast<BOOL(CALLBACK *)(LPSTR, DWORD)>(
           reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetDeInitializeAutoProxyDll")));
     }
     SetLastError(error);
   });
-  return *library;
+  return library;
 }
 
 // libproxy's factory reads the settings when made; it is made again after a
