@@ -127,8 +127,12 @@ PacAnswer EvaluatePac(const std::string &script, const std::string &url, const s
     return result;
   }
   if (child == 0) {
-    ::close(fds[0]);
-    RunChild(fds[1], script, url, host, myIp);
+    // The child keeps nothing of the parent's but its own pipe: a descriptor
+    // it held would keep another evaluation's pipe open past that one's end.
+    const int own = fds[1];
+    if (own > 3) ::close_range(3, static_cast<unsigned>(own - 1), 0);
+    ::close_range(static_cast<unsigned>(own + 1), ~0U, 0);
+    RunChild(own, script, url, host, myIp);
   }
   ::close(fds[1]);
   std::string report;
