@@ -20,12 +20,16 @@ inline std::string SplittingScript(const std::string &proxy) {
 constexpr char kPacSyntaxError[] = "function FindProxyForURL(url, host) { return \"DIRECT\"; ";
 constexpr char kPacNeverReturns[] = "function FindProxyForURL(url, host) { while (true) {} }";
 
+// No proxy settings but the test's own: no environment proxies, no PAC URL,
+// and none of libproxy's desktop plugins (the machine's desktop settings
+// would otherwise reach preconfigured requests).
 inline void ClearProxyEnvironment() {
   for (const char *name : {"http_proxy", "https_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "NO_PROXY",
                            "ZEMHTTP_PAC_URL"}) {
     unsetenv(name);
   }
   setenv("ZEMHTTP_PAC_TIMEOUT_MS", std::to_string(kPacLimitMs).c_str(), 1);
+  setenv("PX_MODULE_PATH", "/nonexistent", 1);
 }
 
 }  // namespace zemtest
