@@ -100,7 +100,13 @@ DWORD CurrentScript(std::string *script) {
     const char *setting = std::getenv("ZEMHTTP_PAC_URL");
     std::string url = setting != nullptr ? setting : "";
     if (url == "wpad") url = "http://wpad/wpad.dat";  // the conventional WPAD location
-    state.error = url.empty() ? ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT : FetchScript(url, &state.script);
+    if (url.empty()) {
+      state.error = ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT;
+    } else if (url.rfind("file://", 0) == 0) {
+      state.error = ReadScriptFile(url.substr(7), &state.script);
+    } else {
+      state.error = FetchScript(url, &state.script);
+    }
     state.known = true;
   }
   if (state.error == 0) *script = state.script;

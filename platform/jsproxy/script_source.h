@@ -1,7 +1,8 @@
 // Where the auto-proxy library's script comes from: the one given to
 // InternetInitializeAutoProxyDll, else the one at the environment's PAC URL
-// (ZEMHTTP_PAC_URL; "wpad" names the conventional http://wpad/wpad.dat),
-// fetched once per process directly through the internet library.
+// (ZEMHTTP_PAC_URL: http, https or file; "wpad" names the conventional
+// http://wpad/wpad.dat), fetched once per process directly through the
+// internet library.
 #ifndef ZEM_JSPROXY_SCRIPT_SOURCE_H
 #define ZEM_JSPROXY_SCRIPT_SOURCE_H
 

@@ -83,6 +83,8 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
   nginx.WriteFile("split.pac", SplittingScript("127.0.0.1:3128"));
   nginx.WriteFile("broken.pac", kSyntaxError);
   const int closed = zemtest::FreeLoopbackPorts(1).at(0);
+  zemtest::TempDir dir;
+  const std::string file = dir.write("file.pac", SplittingScript("10.0.0.1:8080"));
   struct Case {
     const char *what;
     std::string script, pacUrl;  // a script handed over, or the URL configured
@@ -104,6 +106,7 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
       {"served script", "", nginx.HttpUrl("/split.pac"), "localhost", 0, "PROXY 127.0.0.1:3128; DIRECT"},
       {"served script, syntax error", "", nginx.HttpUrl("/broken.pac"), "localhost",
        ERROR_INTERNET_BAD_AUTO_PROXY_SCRIPT, ""},
+      {"script file", "", "file://" + file, "localhost", 0, "PROXY 10.0.0.1:8080; DIRECT"},
       {"script not on the server", "", nginx.HttpUrl("/missing.pac"), "localhost",
        ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT, ""},
       {"server unreachable", "", "http://127.0.0.1:" + std::to_string(closed) + "/proxy.pac", "localhost",
@@ -128,9 +131,8 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
     }
   }
   // A script file works as a buffer does; an unreadable one is refused.
-  zemtest::TempDir dir;
-  std::string file = dir.write("file.pac", SplittingScript("10.0.0.1:8080"));
-  ASSERT_TRUE(init(1, file.data(), nullptr, nullptr, nullptr));
+  std::string given = file;
+  ASSERT_TRUE(init(1, given.data(), nullptr, nullptr, nullptr));
   DWORD error = 0;
   EXPECT_EQ("PROXY 10.0.0.1:8080; DIRECT", Lookup("http://localhost/", "localhost", &error));
   std::string missing = dir.file("none.pac");
