@@ -58,20 +58,24 @@ TEST_F(ClientsOfTheScript, TheClientsQueryAnswersOrRecordsTheScriptsError) {
   }
 }
 
+// A lookup that fails ends the survey without a method: the task goes direct.
 TEST_F(ClientsOfTheScript, SurveyLetterJSendsTheTaskWhereTheScriptSays) {
-  UsePacUrl(nginx.HttpUrl("/split.pac"));
   struct Case {
+    std::string pacUrl;
     const char *host;
     bool proxied;
     std::string line;
   };
   const Case cases[] = {
-      {"localhost", true, "-- AutoProxy using jsProxy.dll [PROXY " + proxy.Address() + "; DIRECT]"},
-      {"127.0.0.1", false, "-- AutoProxy using jsProxy.dll [DIRECT]"},
+      {nginx.HttpUrl("/split.pac"), "localhost", true,
+       "-- AutoProxy using jsProxy.dll [PROXY " + proxy.Address() + "; DIRECT]"},
+      {nginx.HttpUrl("/split.pac"), "127.0.0.1", false, "-- AutoProxy using jsProxy.dll [DIRECT]"},
+      {nginx.HttpUrl("/missing.pac"), "localhost", false, "-- AutoProxy using jsProxy.dll failed, error = 12167"},
   };
   int doc = 40;
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.host);
+    SCOPED_TRACE(c.pacUrl + " " + c.host);
+    UsePacUrl(c.pacUrl);
     server.ClearReceived();
     uploadtest::Task task(++doc);
     ASSERT_TRUE(task.created);
