@@ -41,8 +41,7 @@ class AutoProxy : public ::testing::Test {
   void TearDown() override {
     if (deinit != nullptr) deinit(nullptr, 0);
     if (module != nullptr) FreeLibrary(module);
-    unsetenv("ZEMHTTP_PAC_URL");
-    unsetenv("ZEMHTTP_PAC_TIMEOUT_MS");
+    zemtest::ClearProxyEnvironment();
   }
   // Points the configuration at a URL and lets the next lookup fetch it.
   void UsePacUrl(const std::string &url) {
@@ -157,20 +156,30 @@ TEST_F(AutoProxy, PreconfiguredRequestsGoTheWayTheScriptSays) {
     std::string pacUrl;
     DWORD access;
     const char *host;
+    bool environmentProxy;  // http_proxy names tinyproxy as well
     bool proxied;
   };
-  // A script that cannot answer leaves the request to the other settings:
-  // here there are none, so it goes direct.
+  // The script decides before the environment; a script that cannot answer
+  // leaves the request to the environment, and without it the request goes
+  // direct.
   const Case cases[] = {
-      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "localhost", true},
-      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "127.0.0.1", false},
-      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, "localhost", false},
-      {nginx.HttpUrl("/broken.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false},
-      {nginx.HttpUrl("/endless.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false},
-      {unreachable, INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false},
+      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false, true},
+      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "127.0.0.1", false, false},
+      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "127.0.0.1", true, false},
+      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, "localhost", false, false},
+      {nginx.HttpUrl("/split.pac"), INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, "127.0.0.1", true, true},
+      {nginx.HttpUrl("/broken.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false, false},
+      {nginx.HttpUrl("/broken.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "127.0.0.1", true, true},
+      {nginx.HttpUrl("/endless.pac"), INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false, false},
+      {unreachable, INTERNET_OPEN_TYPE_PRECONFIG, "localhost", false, false},
   };
   int n = 0;
   for (const Case &c : cases) {
+    if (c.environmentProxy) {
+      setenv("http_proxy", proxy.Address().c_str(), 1);
+    } else {
+      unsetenv("http_proxy");
+    }
     UsePacUrl(c.pacUrl);
     server.ClearReceived();
     const std::string path = "/request-" + std::to_string(++n);
@@ -179,7 +188,8 @@ TEST_F(AutoProxy, PreconfiguredRequestsGoTheWayTheScriptSays) {
     EXPECT_EQ("answered", wintest::ReadBody(r.request));
     ASSERT_EQ(1u, server.RequestCount());
     const bool via = server.Received()[0].Header("Via").find("zemproxy") != std::string::npos;
-    EXPECT_EQ(c.proxied, via) << c.pacUrl << ", access " << c.access << ", host " << c.host;
+    EXPECT_EQ(c.proxied, via) << c.pacUrl << ", access " << c.access << ", host " << c.host << ", environment "
+                              << c.environmentProxy;
     EXPECT_EQ(c.proxied, proxy.Log().find(path) != std::string::npos) << "tinyproxy's log, " << path;
   }
 }
