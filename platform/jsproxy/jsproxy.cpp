@@ -16,9 +16,14 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
-std::string Text(LPCSTR text, DWORD length) {
-  if (text == nullptr) return std::string();
-  return length != 0 ? std::string(text, strnlen(text, length)) : std::string(text);
+// A caller's text of at most `length` characters (0: up to its NUL); false
+// when it cannot be read. No text is an empty one.
+bool ReadText(LPCSTR text, DWORD length, std::string *out) {
+  out->clear();
+  if (text == nullptr) return true;
+  if (IsBadStringPtrA(text, length != 0 ? length : 1u << 20)) return false;
+  out->assign(text, strnlen(text, length != 0 ? length : 1u << 20));
+  return true;
 }
 
 // The host of "scheme://[user@]host[:port]/...", or of a bare "host[:port]".
@@ -45,12 +50,16 @@ extern "C" ZEM_EXPORT BOOL CALLBACK InternetInitializeAutoProxyDll(DWORD, LPSTR 
     std::string script;
     DWORD error = 0;
     if (lpScriptBuffer != nullptr) {
-      if (lpScriptBuffer->dwStructSize < sizeof(AUTO_PROXY_SCRIPT_BUFFER) || lpScriptBuffer->lpszScriptBuffer == nullptr) {
+      if (IsBadReadPtr(lpScriptBuffer, sizeof(AUTO_PROXY_SCRIPT_BUFFER)) ||
+          lpScriptBuffer->dwStructSize < sizeof(AUTO_PROXY_SCRIPT_BUFFER) ||
+          lpScriptBuffer->lpszScriptBuffer == nullptr ||
+          !ReadText(lpScriptBuffer->lpszScriptBuffer, lpScriptBuffer->dwScriptBufferSize, &script)) {
         return Fail(ERROR_INVALID_PARAMETER);
       }
-      script = Text(lpScriptBuffer->lpszScriptBuffer, lpScriptBuffer->dwScriptBufferSize);
-    } else if (lpszDownloadedTempFile != nullptr && *lpszDownloadedTempFile != '\0') {
-      error = ReadScriptFile(lpszDownloadedTempFile, &script);
+    } else {
+      std::string path;
+      if (!ReadText(lpszDownloadedTempFile, 0, &path)) return Fail(ERROR_INVALID_PARAMETER);
+      if (!path.empty()) error = ReadScriptFile(path, &script);
     }
     // Neither a file nor a buffer: back to the configured script.
     SetScript(script, error);
@@ -72,10 +81,12 @@ extern "C" ZEM_EXPORT BOOL CALLBACK InternetGetProxyInfo(LPCSTR lpszUrl, DWORD d
                                                          DWORD dwUrlHostNameLength, LPSTR *lplpszProxyHostName,
                                                          LPDWORD lpdwProxyHostNameLength) {
   try {
-    if (lplpszProxyHostName == nullptr || lpdwProxyHostNameLength == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-    const std::string url = Text(lpszUrl, dwUrlLength);
-    std::string host = Text(lpszUrlHostName, dwUrlHostNameLength);
-    if (url.empty() && host.empty()) return Fail(ERROR_INVALID_PARAMETER);
+    std::string url, host;
+    if (IsBadWritePtr(lplpszProxyHostName, sizeof(LPSTR)) || IsBadWritePtr(lpdwProxyHostNameLength, sizeof(DWORD)) ||
+        !ReadText(lpszUrl, dwUrlLength, &url) || !ReadText(lpszUrlHostName, dwUrlHostNameLength, &host) ||
+        (url.empty() && host.empty())) {
+      return Fail(ERROR_INVALID_PARAMETER);
+    }
     if (host.empty()) host = HostOf(url);
     std::string script;
     if (const DWORD error = CurrentScript(&script)) return Fail(error);

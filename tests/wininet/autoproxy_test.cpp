@@ -137,9 +137,18 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
   std::string missing = dir.file("none.pac");
   EXPECT_FALSE(init(1, missing.data(), nullptr, nullptr, nullptr));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT), GetLastError());
+  // Arguments that cannot be read or written are refused.
   LPSTR answer = nullptr;
-  EXPECT_FALSE(lookup(nullptr, 0, nullptr, 0, &answer, nullptr));
+  DWORD length = 0;
+  char host[] = "localhost";
+  const auto unreadable = reinterpret_cast<LPSTR>(static_cast<uintptr_t>(0x10));
+  EXPECT_FALSE(lookup(nullptr, 0, nullptr, 0, &answer, &length));
+  EXPECT_FALSE(lookup("http://localhost/", 17, host, 9, &answer, nullptr));
+  EXPECT_FALSE(lookup(unreadable, 17, host, 9, &answer, &length));
+  EXPECT_FALSE(init(1, unreadable, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(init(1, nullptr, nullptr, nullptr, reinterpret_cast<LPAUTO_PROXY_SCRIPT_BUFFER>(unreadable)));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+  EXPECT_EQ(nullptr, answer);
 }
 
 TEST_F(AutoProxy, PreconfiguredRequestsGoTheWayTheScriptSays) {
