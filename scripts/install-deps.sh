@@ -9,6 +9,8 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates libpsl-dev
   python3
   nginx tinyproxy
+  libproxy-dev
+  libpacparser-dev
   clang libclang-rt-14-dev
 )
 

@@ -104,6 +104,46 @@ int ConfigProxyUsingWinInet(REQUEST_CONTEXT *ctx) {
   return bQueried ? 1 : 0;
 }
 
+// The auto-proxy library's answer for the task's host: the first entry of
+// the script's answer becomes a named proxy, or direct access for DIRECT.
+int ConfigProxyUsingJsProxy(REQUEST_CONTEXT *ctx) {
+  static const pfnInternetGetProxyInfo pfnLookup = [] {
+    HMODULE hJsProxy = LoadLibraryA("jsproxy.dll");
+    return hJsProxy == nullptr ? nullptr
+                               : reinterpret_cast<pfnInternetGetProxyInfo>(reinterpret_cast<void (*)()>(
+                                     GetProcAddress(hJsProxy, "InternetGetProxyInfo")));
+  }();
+  if (pfnLookup == nullptr) {
+    AddStatusLine(ctx, "-- AutoProxy using jsProxy.dll not available.");
+    return 0;
+  }
+  char szHost[INTERNET_MAX_HOST_NAME_LENGTH + 1] = "";
+  if (IsUsableStr(ctx->pszHostName)) SysStrCopyN(szHost, ctx->pszHostName, INTERNET_MAX_HOST_NAME_LENGTH);
+  char szUrl[INTERNET_MAX_HOST_NAME_LENGTH + 16];
+  std::snprintf(szUrl, sizeof szUrl, "http://%s/", szHost);
+  LPSTR pszAnswer = nullptr;
+  DWORD cbAnswer = 0;
+  if (!pfnLookup(szUrl, static_cast<DWORD>(std::strlen(szUrl)), szHost, static_cast<DWORD>(std::strlen(szHost)),
+                 &pszAnswer, &cbAnswer) ||
+      pszAnswer == nullptr) {
+    AddStatusLinef(ctx, kLineSize, "-- AutoProxy using jsProxy.dll failed, error = %d", static_cast<int>(GetLastError()));
+    return 0;
+  }
+  AddStatusLinef(ctx, kLineSize, "-- AutoProxy using jsProxy.dll [%s]", pszAnswer);
+  // "PROXY host:port; DIRECT": the first entry decides.
+  char szProxy[INTERNET_MAX_HOST_NAME_LENGTH + 8] = "";
+  if (std::sscanf(pszAnswer, " PROXY %263[^; ]", szProxy) == 1) {
+    ctx->dwAccessType = INTERNET_OPEN_TYPE_PROXY;
+    ctx->chAccessType = '3';
+    ctx->pszProxyNames = ReplacedText(ctx->pszProxyNames, szProxy);
+  } else {
+    ctx->dwAccessType = INTERNET_OPEN_TYPE_DIRECT;
+    ctx->chAccessType = '1';
+  }
+  LocalFree(pszAnswer);
+  return 1;
+}
+
 // A method that names its access type outright: its status line, then the
 // type as a number and as the character the settings use. Always succeeds.
 int UseAccessType(REQUEST_CONTEXT *ctx, const char *pszLine, DWORD dwAccessType, char chAccessType) {
@@ -141,8 +181,7 @@ int ProxyMethodSurvey(REQUEST_CONTEXT *ctx) {
         AddStatusLinef(ctx, kLineSize, "-- Proxy set from NULL handle using wininet [%s]", ResultWord(nResult != 0));
         break;
       case kJsProxy:
-        AddStatusLine(ctx, "-- AutoProxy using jsProxy.dll not available.");
-        nResult = 0;
+        nResult = ConfigProxyUsingJsProxy(ctx);
         break;
       case kIeSettings:
         AddStatusLine(ctx, "-- AutoProxy(I) using IE settings not available.");

@@ -520,6 +520,8 @@ BOOLAPI InternetGetCookieExA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCo
 BOOLAPI InternetSetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPCSTR lpszCookieData);
 INTERNETAPI DWORD WINAPI InternetErrorDlg(HWND hWnd, HINTERNET hRequest, DWORD dwError, DWORD dwFlags,
                                           LPVOID *lppvData);
+#define PROXY_AUTO_DETECT_TYPE_DHCP 1
+#define PROXY_AUTO_DETECT_TYPE_DNS_A 2
 BOOLAPI DetectAutoProxyUrl(LPSTR lpszAutoProxyUrl, DWORD dwAutoProxyUrlLength, DWORD dwDetectFlags);
 BOOLAPI InternetInitializeAutoProxyDll(DWORD dwReserved);
 BOOLAPI InternetAutodialHangup(DWORD dwReserved);

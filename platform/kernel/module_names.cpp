@@ -68,7 +68,7 @@ std::string SystemLibraryPath(const std::string &name) {
     const char *file;
   } kSystemLibraries[] = {
       {"WININET", "libzemwininet.so"}, {"ZEMHTTP", "libzemhttp.so"},       {"ZEMSYS", "libzemplatform.so"},
-      {"KERNEL32", "libzemplatform.so"}, {"USER32", "libzemplatform.so"},
+      {"KERNEL32", "libzemplatform.so"}, {"USER32", "libzemplatform.so"}, {"JSPROXY", "libzemjsproxy.so"},
   };
   const std::string key = ModuleKey(name);
   for (const auto &library : kSystemLibraries) {
@@ -83,12 +83,16 @@ ModuleLocation LocateModule(const std::string &name) {
     if (IsRegularFile(path)) return {CanonicalPath(path), 0};
     return {std::string(), ERROR_MOD_NOT_FOUND};
   }
+  // The auto-proxy library is one a program may bring its own of: a copy in
+  // the current folder is taken before the platform's.
+  const bool replaceable = ModuleKey(name) == "JSPROXY";
   std::string path = FindInFolder(ExecutableDir(), name);
+  if (path.empty() && replaceable) path = FindInFolder(CurrentDir(), name);
   if (path.empty()) {
     const std::string system = SystemLibraryPath(name);
     if (!system.empty() && IsRegularFile(system)) path = CanonicalPath(system);
   }
-  if (path.empty()) path = FindInFolder(CurrentDir(), name);
+  if (path.empty() && !replaceable) path = FindInFolder(CurrentDir(), name);
   if (path.empty()) return {std::string(), ERROR_MOD_NOT_FOUND};
   return {path, 0};
 }

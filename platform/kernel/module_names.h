@@ -21,7 +21,7 @@ std::string BaseName(const std::string &path);
 bool HasFolder(const std::string &name);
 
 // For the names the platform provides itself ("WININET.DLL", "ZEMHTTP.DLL",
-// "ZEMSYS.DLL", "KERNEL32.DLL", "USER32.DLL"): the full path of the shared
+// "ZEMSYS.DLL", "KERNEL32.DLL", "USER32.DLL", "JSPROXY.DLL"): the full path of the shared
 // object beside libzemplatform.so that stands for it, whether or not it
 // exists. Empty for any other name.
 std::string SystemLibraryPath(const std::string &name);

@@ -7,6 +7,7 @@
 #include "arguments.h"
 #include "failure.h"
 #include "handles.h"
+#include "system_proxy.h"
 #include "transfer.h"
 
 using namespace zem::wininet;
@@ -221,7 +222,7 @@ BOOL WINAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpB
       case INTERNET_OPTION_PROXY: {
         const Session *session = SessionOf(object.get());
         if (object && session == nullptr) return WrongType();
-        done = QueryProxy(session != nullptr ? session->proxy : PlatformProxyConfig(), lpBuffer, lpdwBufferLength);
+        done = QueryProxy(session != nullptr ? session->proxy : SystemStaticProxyConfig(), lpBuffer, lpdwBufferLength);
         break;
       }
       case INTERNET_OPTION_VERSION: {

@@ -72,6 +72,7 @@ HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpsz
           !IsOneLine(session->proxy.password, "The platform's proxy password")) {
         return nullptr;
       }
+      session->rules.UseSystem(dwAccessType == INTERNET_OPEN_TYPE_PRECONFIG);
       break;
     default:
       return FailHandle(ERROR_INVALID_PARAMETER,

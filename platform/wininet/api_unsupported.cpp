@@ -1,5 +1,5 @@
-// Exports that have no work to do on this platform: there are no dialogs,
-// no automatic proxy discovery and no dial-up connections.
+// Exports that have no work to do on this platform: there are no dialogs
+// and no dial-up connections.
 #include "failure.h"
 #include "wininet.h"
 
@@ -9,16 +9,6 @@ DWORD WINAPI InternetErrorDlg(HWND, HINTERNET, DWORD, DWORD, LPVOID *) {
   BeginCall();
   Fail(ERROR_CALL_NOT_IMPLEMENTED);
   return ERROR_CALL_NOT_IMPLEMENTED;
-}
-
-BOOL WINAPI DetectAutoProxyUrl(LPSTR, DWORD, DWORD) {
-  BeginCall();
-  return Fail(ERROR_CALL_NOT_IMPLEMENTED);
-}
-
-BOOL WINAPI InternetInitializeAutoProxyDll(DWORD) {
-  BeginCall();
-  return Fail(ERROR_CALL_NOT_IMPLEMENTED);
 }
 
 // Bound by name only: there is no such routine to call.

@@ -8,6 +8,7 @@
 
 #include "curl_text.h"
 #include "header_list.h"
+#include "system_proxy.h"
 
 namespace zem::wininet {
 namespace {
@@ -164,6 +165,19 @@ bool ProxyRules::Bypassed(std::string_view scheme, std::string_view host, INTERN
 }
 
 std::string ProxyRules::ProxyFor(std::string_view scheme, std::string_view host, INTERNET_PORT port) const {
+  if (!system_) return ListedProxyFor(scheme, host, port);
+  // The script sees the request's origin: the path is not known here.
+  const bool literal6 = host.find(':') != std::string_view::npos && host.front() != '[';
+  const std::string url = std::string(scheme) + "://" + (literal6 ? "[" + std::string(host) + "]" : std::string(host)) +
+                          ":" + std::to_string(port) + "/";
+  if (autoProxy_) {
+    if (std::optional<std::string> proxy = ScriptProxyFor(url, std::string(host))) return *proxy;
+  }
+  if (!entries_.empty()) return ListedProxyFor(scheme, host, port);
+  return DesktopProxyFor(url);
+}
+
+std::string ProxyRules::ListedProxyFor(std::string_view scheme, std::string_view host, INTERNET_PORT port) const {
   if (entries_.empty() || Bypassed(scheme, host, port)) return "";
   const Entry *generic = nullptr;
   const Entry *socks = nullptr;

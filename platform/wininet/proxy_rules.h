@@ -30,6 +30,13 @@ class ProxyRules {
   // request goes direct: no proxy serves the scheme, or the host is bypassed.
   std::string ProxyFor(std::string_view scheme, std::string_view host, INTERNET_PORT port) const;
   bool empty() const { return entries_.empty(); }
+  // A preconfigured session's rules: each request also asks the system. With
+  // autoProxy a configured PAC script decides first; where it cannot answer,
+  // or without it, the parsed lists decide, and with no lists libproxy does.
+  void UseSystem(bool autoProxy) {
+    system_ = true;
+    autoProxy_ = autoProxy;
+  }
 
  private:
   struct Entry {
@@ -37,8 +44,11 @@ class ProxyRules {
     std::string url;
   };
   bool Bypassed(std::string_view scheme, std::string_view host, INTERNET_PORT port) const;
+  std::string ListedProxyFor(std::string_view scheme, std::string_view host, INTERNET_PORT port) const;
   std::vector<Entry> entries_;
   std::vector<std::string> bypass_;
+  bool system_ = false;
+  bool autoProxy_ = false;
 };
 
 // The platform's own configuration: the conventional http_proxy, https_proxy

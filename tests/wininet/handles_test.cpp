@@ -192,9 +192,6 @@ TEST_F(Handles, SettingACallbackReturnsThePreviousOne) {
 
 TEST(LibraryFacts, FunctionsWithoutWorkHereSaySo) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), InternetErrorDlg(nullptr, nullptr, 0, 0, nullptr));
-  char url[64];
-  EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), ErrorOf(DetectAutoProxyUrl(url, sizeof url, 0)));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), ErrorOf(InternetInitializeAutoProxyDll(0)));
   InternetStatusCallbackA(nullptr, 0, 0, nullptr, 0);
   EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
   EXPECT_TRUE(InternetAutodialHangup(0)) << "there is never a dial-up connection to hang up";

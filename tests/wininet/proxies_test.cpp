@@ -9,6 +9,7 @@
 
 #include "internet_test_util.h"
 #include "loopback_servers.h"
+#include "pac_scripts.h"
 
 namespace {
 
@@ -97,11 +98,7 @@ class ProxyEnvironment : public ::testing::Test {
  protected:
   void SetUp() override { Clear(); }
   void TearDown() override { Clear(); }
-  static void Clear() {
-    for (const char *name : {"http_proxy", "https_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "NO_PROXY"}) {
-      unsetenv(name);
-    }
-  }
+  static void Clear() { zemtest::ClearProxyEnvironment(); }
   struct Answer {
     DWORD access = 0;
     std::string proxy, bypass;
