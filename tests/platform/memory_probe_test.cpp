@@ -63,6 +63,19 @@ TEST_F(PageThenHole, RangesReachingUnmappedMemoryAreBad) {
   EXPECT_TRUE(IsBadReadPtr(base_, static_cast<UINT_PTR>(-1))) << "a size wrapping the address space";
 }
 
+// The heap below the break is answered without the kernel; a range running
+// past the break is not, and the memory above a fresh break is unmapped.
+TEST(ProgramHeap, RangesEndAtTheBreak) {
+  std::string text(100, 'h');
+  char *const top = static_cast<char *>(sbrk(0));
+  ASSERT_NE(top, reinterpret_cast<char *>(-1));
+  EXPECT_FALSE(IsBadWritePtr(&text[0], text.size()));
+  EXPECT_FALSE(IsBadStringPtrA(text.c_str(), 1000));
+  EXPECT_FALSE(IsBadReadPtr(top - 8, 8)) << "the last bytes below the break";
+  EXPECT_TRUE(IsBadReadPtr(top - 8, 64u << 20)) << "a range reaching far past the break";
+  EXPECT_TRUE(IsBadWritePtr(top - 8, 64u << 20));
+}
+
 TEST_F(PageThenHole, NullAndEmptyRanges) {
   EXPECT_TRUE(IsBadReadPtr(nullptr, 1));
   EXPECT_TRUE(IsBadWritePtr(nullptr, 1));
