@@ -144,16 +144,31 @@ long ReadOwnMemory(std::uintptr_t address, void *out, std::size_t size) {
   return n < 0 ? 0 : n;
 }
 
-// One readable byte per page is enough: protections are per page.
+// One readable byte per page is enough: protections are per page. The bytes
+// of up to kPagesPerRead pages are asked for in one call (a read stops at
+// the first page that fails), so a long range costs few calls.
+constexpr std::size_t kPagesPerRead = 512;
+
 std::optional<bool> KernelSaysReadable(std::uintptr_t start, std::size_t size) {
-  const std::uintptr_t last = PageOf(start + size - 1);
-  for (std::uintptr_t page = PageOf(start); ; page += kPageSize) {
-    char byte;
-    const long n = ReadOwnMemory(std::max(page, start), &byte, 1);
-    if (n < 0) return std::nullopt;
-    if (n != 1) return false;
-    if (page == last) return true;
+  const std::uintptr_t first = PageOf(start), last = PageOf(start + size - 1);
+  const std::uintptr_t pages = (last - first) / kPageSize + 1;
+  char bytes[kPagesPerRead];
+  iovec remote[kPagesPerRead];
+  for (std::uintptr_t done = 0; done < pages;) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uintptr_t>(pages - done, kPagesPerRead));
+    for (std::size_t i = 0; i < count; ++i) {
+      remote[i] = {reinterpret_cast<void *>(std::max(first + (done + i) * kPageSize, start)), 1};
+    }
+    iovec local{bytes, count};
+    const long n = ::syscall(SYS_process_vm_readv, OwnPid(), &local, 1UL, remote, static_cast<unsigned long>(count), 0UL);
+    if (n < 0 && Unsupported(errno)) {
+      g_readProbeWorks = false;
+      return std::nullopt;
+    }
+    if (n != static_cast<long>(count)) return false;
+    done += count;
   }
+  return true;
 }
 
 int g_futexDummy;
