@@ -51,15 +51,17 @@ static inline DWORD ZemMemSize(const void *pv) {
 // page costs far more than the copy into it, and a 2 MiB-aligned mapping
 // advised for transparent huge pages is faulted in 2 MiB at a time. From
 // ZEMMEM_MAP_THRESHOLD bytes upward a block is such a mapping, rounded up to
-// ZEMMEM_MAP_ALIGN; the size word alone tells a release which kind it has.
-// Below the threshold the heap's warm, reused memory is cheaper than the
-// system calls a mapping costs. The unused 8 bytes at the start of a mapped
+// ZEMMEM_MAP_ALIGN. Below the threshold the heap's warm, reused memory is
+// cheaper than the system calls a mapping costs and the zeroing of a whole
+// huge page; that holds for bodies of about 1 MiB fetched one after another.
+// A last unit the block fills less than half of is not advised: a huge page
+// there would hold mostly nothing. The unused 8 bytes at the start of a mapped
 // block record its length (complemented, mixed with its address), so that a
 // release tells a mapping from a heap block even when the size word is damaged. A program turns the huge-page advice off with
 // the environment variable ZEMMEM_NO_HUGEPAGES (any value but "0"), or at
 // build time with -DZEMMEM_NO_HUGEPAGES; the mappings stay. Builds with a
 // sanitizer keep every block in the heap, so that leaks and overruns are seen.
-#define ZEMMEM_MAP_THRESHOLD (1u << 20)
+#define ZEMMEM_MAP_THRESHOLD (2u << 20)
 #define ZEMMEM_MAP_ALIGN ((size_t)2 << 20)
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -116,7 +118,12 @@ static inline char *ZemMemMapBlock(DWORD cb) {
 #ifdef MADV_HUGEPAGE
   // Advised before anything is written: a unit touched first gets ordinary
   // pages for good. Refused advice (no transparent huge pages) leaves them all.
-  if (ZemMemWantsHugePages()) madvise(pStart, cbMap, MADV_HUGEPAGE);
+  if (ZemMemWantsHugePages()) {
+    const size_t cbUsed = (size_t)cb + ZEMMEM_HEADER + ZEMMEM_TRAILER;
+    const size_t cbRest = cbUsed & (ZEMMEM_MAP_ALIGN - 1);
+    const size_t cbAdvised = cbUsed - cbRest + (cbRest > ZEMMEM_MAP_ALIGN / 2 ? ZEMMEM_MAP_ALIGN : 0);
+    if (cbAdvised != 0) madvise(pStart, cbAdvised, MADV_HUGEPAGE);
+  }
 #endif
   const size_t tag = ~(cbMap ^ (size_t)pStart);
   memcpy(pStart, &tag, sizeof tag);
