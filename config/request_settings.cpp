@@ -256,9 +256,11 @@ void CZemHttp::SetNotifyResultProc(ZEMNOTIFYPROC pfnNotify, void *pvData) {
 }
 
 void CZemHttp::SetNotifyStatusProc(ZEMNOTIFYPROC pfnNotify, void *pvData) {
+  // Registered first, so that the scratch text holds this line when a
+  // procedure is set (lines are built only for a log or a status procedure).
+  pfnNotifyStatus = pfnNotify;
+  pvNotifyStatusData = pvData;
   LogPrintf("CZemHttp::SetNotifyStatusProc( %lX, %lX)",
             static_cast<unsigned long>(reinterpret_cast<uintptr_t>(pfnNotify)),
             static_cast<unsigned long>(reinterpret_cast<uintptr_t>(pvData)));
-  pfnNotifyStatus = pfnNotify;
-  pvNotifyStatusData = pvData;
 }

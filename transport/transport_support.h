@@ -29,10 +29,11 @@ inline unsigned long PointerValue(const void *pv) {
 }
 
 // Formats a text into the scratch text without logging it, for the status
-// texts the notifications hand out. Nothing happens without a scratch text.
+// texts the notifications hand out. Nothing happens without a scratch text,
+// nor without a status procedure to hand it to.
 inline void PutMsg(CZemHttp &http, const char *pszFormat, ...) __attribute__((format(printf, 2, 3)));
 inline void PutMsg(CZemHttp &http, const char *pszFormat, ...) {
-  if (http.pszMsg == nullptr) return;
+  if (http.pszMsg == nullptr || http.pfnNotifyStatus == nullptr) return;
   va_list args;
   va_start(args, pszFormat);
   std::vsnprintf(http.pszMsg, kScratchBytes, pszFormat, args);

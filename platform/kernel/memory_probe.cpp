@@ -10,6 +10,15 @@
 // sandbox refuses these calls, the mappings listed in /proc/self/maps decide.
 // Nothing here dereferences the probed memory, so AddressSanitizer builds
 // see no access to it.
+//
+// Two kinds of range are answered without asking: the calling thread's live
+// stack, and the program's heap between where it started and the current
+// break. The heap below the break is mapped readable and writable for as long
+// as it is there (the allocator gives memory back only by lowering the
+// break), so the kernel could give no other answer; it is where the
+// library's own small blocks and most callers' texts live, and a request
+// would otherwise ask about them several times over. A program that
+// re-protects pages of its heap itself is not supported.
 #include "memory_probe.h"
 
 #include "live_stack.h"
@@ -64,6 +73,42 @@ bool MappingsAllow(std::uintptr_t start, std::size_t size, Access access) {
   return covered >= end;
 }
 
+// ---- the program's heap ----
+
+// The start of the heap, from /proc/self/stat (its 47th field), read once;
+// 0 when it cannot be told, which leaves every question to the kernel.
+std::uintptr_t HeapStart() {
+  static const std::uintptr_t start = [] {
+    std::uintptr_t value = 0;
+    if (FILE *stat = std::fopen("/proc/self/stat", "re")) {
+      char line[1024];
+      const size_t n = std::fread(line, 1, sizeof line - 1, stat);
+      std::fclose(stat);
+      line[n] = '\0';
+      // The command name (field 2) may hold blanks: count from its closing parenthesis.
+      const char *p = std::strrchr(line, ')');
+      for (int field = 2; p != nullptr && field < 47; ++field) p = std::strchr(p + 1, ' ');
+      unsigned long parsed = 0;
+      if (p != nullptr && std::sscanf(p + 1, "%lu", &parsed) == 1) value = parsed;
+    }
+    return value;
+  }();
+  return start;
+}
+
+bool OnProgramHeap(std::uintptr_t start, std::size_t size) {
+  const std::uintptr_t low = HeapStart();
+  if (low == 0 || start < low) return false;
+  // sbrk(0) answers from the allocator's own record of the break: no system call.
+  const auto high = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+  return high != static_cast<std::uintptr_t>(-1) && start + size <= high;
+}
+
+// Ranges that need no question: the live stack and the heap.
+bool KnownUsable(std::uintptr_t start, std::size_t size) {
+  return OnLiveStack(start, size) || OnProgramHeap(start, size);
+}
+
 // ---- the kernel's answers ----
 
 std::atomic<bool> g_readProbeWorks{true};
@@ -99,16 +144,31 @@ long ReadOwnMemory(std::uintptr_t address, void *out, std::size_t size) {
   return n < 0 ? 0 : n;
 }
 
-// One readable byte per page is enough: protections are per page.
+// One readable byte per page is enough: protections are per page. The bytes
+// of up to kPagesPerRead pages are asked for in one call (a read stops at
+// the first page that fails), so a long range costs few calls.
+constexpr std::size_t kPagesPerRead = 512;
+
 std::optional<bool> KernelSaysReadable(std::uintptr_t start, std::size_t size) {
-  const std::uintptr_t last = PageOf(start + size - 1);
-  for (std::uintptr_t page = PageOf(start); ; page += kPageSize) {
-    char byte;
-    const long n = ReadOwnMemory(std::max(page, start), &byte, 1);
-    if (n < 0) return std::nullopt;
-    if (n != 1) return false;
-    if (page == last) return true;
+  const std::uintptr_t first = PageOf(start), last = PageOf(start + size - 1);
+  const std::uintptr_t pages = (last - first) / kPageSize + 1;
+  char bytes[kPagesPerRead];
+  iovec remote[kPagesPerRead];
+  for (std::uintptr_t done = 0; done < pages;) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uintptr_t>(pages - done, kPagesPerRead));
+    for (std::size_t i = 0; i < count; ++i) {
+      remote[i] = {reinterpret_cast<void *>(std::max(first + (done + i) * kPageSize, start)), 1};
+    }
+    iovec local{bytes, count};
+    const long n = ::syscall(SYS_process_vm_readv, OwnPid(), &local, 1UL, remote, static_cast<unsigned long>(count), 0UL);
+    if (n < 0 && Unsupported(errno)) {
+      g_readProbeWorks = false;
+      return std::nullopt;
+    }
+    if (n != static_cast<long>(count)) return false;
+    done += count;
   }
+  return true;
 }
 
 int g_futexDummy;
@@ -134,7 +194,7 @@ bool Allowed(const void *p, std::size_t size, Access access) {
   if (size == 0) return true;
   const auto start = reinterpret_cast<std::uintptr_t>(p);
   if (start == 0 || !RangeFits(start, size)) return false;
-  if (OnLiveStack(start, size)) return true;
+  if (KnownUsable(start, size)) return true;
   std::uintptr_t image_end;
   if (access == Access::kRead && InLoadedImage(start, size, &image_end)) return true;
   // The write probe reads the word it adds to, so it answers for reading too.
@@ -159,6 +219,10 @@ std::size_t CopyOwnMemory(void *to, const void *from, std::size_t size, bool int
   const auto from_address = reinterpret_cast<std::uintptr_t>(from);
   if (to_address == 0 || from_address == 0 || !RangeFits(to_address, size) || !RangeFits(from_address, size)) {
     return 0;
+  }
+  if (KnownUsable(to_address, size) && KnownUsable(from_address, size)) {
+    std::memmove(to, from, size);
+    return size;
   }
   std::atomic<bool> &works = into_caller ? g_writeCopyWorks : g_readProbeWorks;
   if (works) {
@@ -203,7 +267,7 @@ std::optional<std::size_t> ProbeStringLength(const char *p, std::size_t max_char
       length += in_image;
       continue;
     }
-    const char *text = OnLiveStack(at, wanted) ? reinterpret_cast<const char *>(at) : nullptr;
+    const char *text = KnownUsable(at, wanted) ? reinterpret_cast<const char *>(at) : nullptr;
     if (text == nullptr && g_readProbeWorks) {
       const long n = ReadOwnMemory(at, chunk, wanted);
       if (n >= 0 && static_cast<std::size_t>(n) != wanted) return std::nullopt;

@@ -1,12 +1,18 @@
 // The response bytes received and not yet read by the caller. The engine
 // stops filling it at kLimit (the transfer pauses) so that the memory held
 // for one response stays bounded whatever the body's size.
+//
+// The bytes lie in slabs of kSlab bytes, filled end to end. A slab emptied by
+// the reader goes back to a small process-wide stock and serves the next
+// piece of any transfer: memory written a moment ago costs a fraction of
+// fresh pages, whose first write is a page fault each (the heap would hand
+// back fresh pages, since it returns freed memory at its top to the system).
 #ifndef ZEM_WININET_BODY_QUEUE_H
 #define ZEM_WININET_BODY_QUEUE_H
 
 #include <cstddef>
 #include <deque>
-#include <string>
+#include <memory>
 
 namespace zem::wininet {
 
@@ -29,9 +35,20 @@ class BodyQueue {
   void Clear();
   size_t size() const { return size_; }
 
+  BodyQueue() = default;
+  BodyQueue(const BodyQueue &) = delete;
+  BodyQueue &operator=(const BodyQueue &) = delete;
+  ~BodyQueue() { Clear(); }
+
+  static constexpr size_t kSlab = 64 * 1024;
+
  private:
-  std::deque<std::string> chunks_;
-  size_t offset_ = 0;  // bytes of the front chunk already taken
+  struct Slab {
+    std::unique_ptr<char[]> bytes;
+    size_t end = 0;  // bytes written into it
+  };
+  std::deque<Slab> slabs_;
+  size_t offset_ = 0;  // bytes of the front slab already taken
   size_t size_ = 0;
 };
 

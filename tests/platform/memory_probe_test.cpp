@@ -63,6 +63,34 @@ TEST_F(PageThenHole, RangesReachingUnmappedMemoryAreBad) {
   EXPECT_TRUE(IsBadReadPtr(base_, static_cast<UINT_PTR>(-1))) << "a size wrapping the address space";
 }
 
+// A long range is asked about in batches of pages: a hole anywhere in it,
+// in the first batch, across a batch boundary or in the last, makes it bad.
+TEST(LongRange, AHoleAnywhereMakesItBad) {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  constexpr size_t kPages = 1200;
+  for (size_t hole : {size_t{0}, size_t{3}, size_t{511}, size_t{512}, size_t{1024}, kPages - 1}) {
+    char *base = static_cast<char *>(mmap(nullptr, kPages * page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(base, MAP_FAILED);
+    EXPECT_FALSE(IsBadReadPtr(base + 5, kPages * page - 5));
+    ASSERT_EQ(mprotect(base + hole * page, page, PROT_NONE), 0);
+    EXPECT_TRUE(IsBadReadPtr(base + 5, kPages * page - 5)) << "hole at page " << hole;
+    munmap(base, kPages * page);
+  }
+}
+
+// The heap below the break is answered without the kernel; a range running
+// past the break is not, and the memory above a fresh break is unmapped.
+TEST(ProgramHeap, RangesEndAtTheBreak) {
+  std::string text(100, 'h');
+  char *const top = static_cast<char *>(sbrk(0));
+  ASSERT_NE(top, reinterpret_cast<char *>(-1));
+  EXPECT_FALSE(IsBadWritePtr(&text[0], text.size()));
+  EXPECT_FALSE(IsBadStringPtrA(text.c_str(), 1000));
+  EXPECT_FALSE(IsBadReadPtr(top - 8, 8)) << "the last bytes below the break";
+  EXPECT_TRUE(IsBadReadPtr(top - 8, 64u << 20)) << "a range reaching far past the break";
+  EXPECT_TRUE(IsBadWritePtr(top - 8, 64u << 20));
+}
+
 TEST_F(PageThenHole, NullAndEmptyRanges) {
   EXPECT_TRUE(IsBadReadPtr(nullptr, 1));
   EXPECT_TRUE(IsBadWritePtr(nullptr, 1));

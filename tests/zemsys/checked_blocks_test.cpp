@@ -36,7 +36,8 @@ long ResidentPages() {
 }
 
 TEST(CheckedBlock, CarriesItsSizeOnBothSidesZeroFilledAndAligned) {
-  for (DWORD cb : {0u, 1u, 7u, 33u, 4096u}) {
+  // The sizes around the threshold take both kinds of storage.
+  for (DWORD cb : {0u, 1u, 7u, 33u, 4096u, ZEMMEM_MAP_THRESHOLD - 1, ZEMMEM_MAP_THRESHOLD, 5u << 20}) {
     char *p = nullptr;
     ASSERT_EQ(ZemMemAlloc(&p, cb), 0u);
     ASSERT_NE(p, nullptr) << "a block of size " << cb << " must have a data pointer";
@@ -46,6 +47,13 @@ TEST(CheckedBlock, CarriesItsSizeOnBothSidesZeroFilledAndAligned) {
     EXPECT_EQ(trailer, cb) << "the copy of the size must follow the data";
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 16, 0u) << "data of a " << cb << "-byte block not 16-byte aligned";
     EXPECT_EQ(std::string(p, cb), std::string(cb, '\0')) << "a new " << cb << "-byte block is not zero-filled";
+#ifndef ZEMMEM_HEAP_ONLY
+    // A large block starts a huge-page-sized unit of its own.
+    if (cb >= ZEMMEM_MAP_THRESHOLD) {
+      EXPECT_EQ((reinterpret_cast<std::uintptr_t>(p) - ZEMMEM_HEADER) % ZEMMEM_MAP_ALIGN, 0u) << cb;
+    }
+#endif
+    std::memset(p, 'x', cb);  // every byte of it is writable
     EXPECT_EQ(ReleaseReporting(&p, 0), 0) << "an intact " << cb << "-byte block was reported as damaged";
     EXPECT_EQ(p, nullptr) << "release must null the owner's pointer";
   }
@@ -64,43 +72,52 @@ TEST(CheckedBlock, NullVariablesAndSecondReleasesDoNothing) {
   EXPECT_EQ(ReleaseReporting(&p, 0), 0) << "a second release of the same variable reported a failure";
 }
 
+// The guard works alike for heap blocks and for mapped ones.
+constexpr DWORD kGuardSizes[] = {10u, 32u, ZEMMEM_MAP_THRESHOLD + 10};
+
 TEST(CheckedBlock, OneByteOverrunIsReportedOnceAndFreedWhenTheAnswerIsZero) {
-  char *p = nullptr;
-  ASSERT_EQ(ZemMemAlloc(&p, 10), 0u);
-  // The 11th byte lands in the trailing size word, inside the same allocation,
-  // so the sanitizers see an in-bounds write.
-  std::memcpy(p, "0123456789X", 11);
-  std::string printed;
-  EXPECT_EQ(ReleaseReporting(&p, 0, &printed), 1) << "an overrun must be reported exactly once";
-  EXPECT_EQ(p, nullptr) << "with the answer 0 the damaged block is freed and the pointer nulled";
-  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << "expected one line, got: " << printed;
-  for (const char *part : {"cbChecksum == cbAlloc", "ZemMem", "136"}) {
-    EXPECT_NE(printed.find(part), std::string::npos) << "report lacks \"" << part << "\": " << printed;
+  for (DWORD cb : kGuardSizes) {
+    char *p = nullptr;
+    ASSERT_EQ(ZemMemAlloc(&p, cb), 0u);
+    // The byte after the data lands in the trailing size word, inside the
+    // same allocation, so the sanitizers see an in-bounds write.
+    std::memset(p, '0', cb + 1);
+    std::string printed;
+    EXPECT_EQ(ReleaseReporting(&p, 0, &printed), 1) << "an overrun of " << cb << " must be reported exactly once";
+    EXPECT_EQ(p, nullptr) << "with the answer 0 the damaged block is freed and the pointer nulled";
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << "expected one line, got: " << printed;
+    for (const char *part : {"cbChecksum == cbAlloc", "ZemMem", "136"}) {
+      EXPECT_NE(printed.find(part), std::string::npos) << "report lacks \"" << part << "\": " << printed;
+    }
   }
 }
 
 TEST(CheckedBlock, NonZeroAnswerLeavesTheDamagedBlockInPlace) {
-  char *p = nullptr;
-  ASSERT_EQ(ZemMemAlloc(&p, 32), 0u);
-  char *const original = p;
-  std::memset(p, 'A', 33);
-  EXPECT_EQ(ReleaseReporting(&p, 1), 1);
-  ASSERT_EQ(p, original) << "with a non-zero answer the owner must still point at the block";
-  EXPECT_EQ(p[0], 'A');
-  const DWORD cb = 32;  // repair the trailer so that the block can go
-  std::memcpy(p + cb, &cb, sizeof cb);
-  EXPECT_EQ(ReleaseReporting(&p, 1), 0) << "a repaired block was reported again";
-  EXPECT_EQ(p, nullptr);
+  for (DWORD cb : kGuardSizes) {
+    char *p = nullptr;
+    ASSERT_EQ(ZemMemAlloc(&p, cb), 0u);
+    char *const original = p;
+    std::memset(p, 'A', cb + 1);
+    EXPECT_EQ(ReleaseReporting(&p, 1), 1);
+    ASSERT_EQ(p, original) << "with a non-zero answer the owner must still point at the block of " << cb;
+    EXPECT_EQ(p[0], 'A');
+    std::memcpy(p + cb, &cb, sizeof cb);  // repair the trailer so that the block can go
+    EXPECT_EQ(ReleaseReporting(&p, 1), 0) << "a repaired block was reported again";
+    EXPECT_EQ(p, nullptr);
+  }
 }
 
 TEST(CheckedBlock, DamagedSizeWordIsReportedWithoutBeingFollowed) {
-  char *p = nullptr;
-  ASSERT_EQ(ZemMemAlloc(&p, 8), 0u);
-  // An underrun into the high byte of the size word makes it an offset far
-  // outside the allocation; the release must not read there.
-  std::memset(p - 1, 0x7F, 1);
-  EXPECT_EQ(ReleaseReporting(&p, 0), 1) << "a damaged size word must count as a failed guard";
-  EXPECT_EQ(p, nullptr);
+  for (DWORD cb : kGuardSizes) {
+    char *p = nullptr;
+    ASSERT_EQ(ZemMemAlloc(&p, cb), 0u);
+    // An underrun into the high byte of the size word makes it an offset far
+    // outside the allocation; the release must not read there, and must
+    // still give the storage back the way it was taken.
+    std::memset(p - 1, 0x7F, 1);
+    EXPECT_EQ(ReleaseReporting(&p, 0), 1) << "a damaged size word of a " << cb << "-byte block must count";
+    EXPECT_EQ(p, nullptr);
+  }
 }
 
 TEST(CheckedBlock, LargeZeroedBlockCostsNoResidentMemoryUntilWritten) {
