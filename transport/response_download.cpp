@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <sys/mman.h>
 #include <utility>
 
 #include "ZemHttp.h"
@@ -36,55 +35,14 @@ bool IsReleasableBlock(const void *pv) {
          !IsBadReadPtr(pData, static_cast<UINT_PTR>(cbAlloc) + sizeof(DWORD));
 }
 
-#ifndef ZEMMEM_HEAP_ONLY
-// Rewrites the size words and the mapping record of a mapped block whose
-// data now holds cb bytes.
-void RelabelMapped(char *pData, DWORD cb) {
-  ZemMemWriteWord(pData - 2 * sizeof(DWORD), static_cast<DWORD>(~cb));
-  ZemMemWriteWord(pData - sizeof(DWORD), cb);
-  ZemMemWriteWord(pData + cb, cb);
-  char *pStart = pData - ZEMMEM_HEADER;
-  const size_t tag = ~(ZemMemMapLength(cb) ^ reinterpret_cast<size_t>(pStart));
-  std::memcpy(pStart, &tag, sizeof tag);
-}
-#endif
-
 // Changes the size of a body buffer without copying its bytes where both
-// sizes are mapped blocks: a larger one gets the old pages moved to its start
-// (the kernel moves page tables, not bytes), a smaller one gives back the
-// pages past its new end. Returns false when that cannot be done; the block
-// is then as it was, and the caller copies.
+// sizes are mapped blocks; false leaves the block as it was, and the caller
+// copies.
 bool ResizeInPlace(char **ppBuffer, DWORD cbNew) {
-#ifdef ZEMMEM_HEAP_ONLY
-  (void)ppBuffer;
-  (void)cbNew;
-  return false;
-#else
-  char *pData = *ppBuffer;
-  const DWORD cbOld = ZemMemSize(pData);
-  const size_t cbOldMap = ZemMemMappedLength(pData - ZEMMEM_HEADER);
-  if (cbOldMap == 0 || !ZemMemIsMapped(cbNew) || cbOldMap != ZemMemMapLength(cbOld)) return false;
-  const size_t cbNewMap = ZemMemMapLength(cbNew);
-  if (cbNew < cbOld) {
-    // Only the size words move, and whole units past the new length go back.
-    if (cbNewMap < cbOldMap) munmap(pData - ZEMMEM_HEADER + cbNewMap, cbOldMap - cbNewMap);
-    RelabelMapped(pData, cbNew);
-    return true;
-  }
-  char *pNew = ZemMemMapBlock(cbNew);
-  if (pNew == nullptr) return false;
-  void *pMoved = mremap(pData - ZEMMEM_HEADER, cbOldMap, cbOldMap, MREMAP_MAYMOVE | MREMAP_FIXED, pNew);
-  if (pMoved != pNew) {
-    munmap(pNew, cbNewMap);
-    return false;
-  }
-  // The old trailing size word becomes body space again: zero, as a new
-  // block's bytes are.
-  std::memset(pNew + ZEMMEM_HEADER + cbOld, 0, sizeof(DWORD));
-  RelabelMapped(pNew + ZEMMEM_HEADER, cbNew);
-  *ppBuffer = pNew + ZEMMEM_HEADER;
+  void *pv = *ppBuffer;
+  if (!ZemMemResizeMapped(&pv, cbNew)) return false;
+  *ppBuffer = static_cast<char *>(pv);
   return true;
-#endif
 }
 
 }  // namespace
