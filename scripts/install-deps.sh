@@ -10,6 +10,8 @@ packages=(
   python3
   nginx tinyproxy
   clang libclang-rt-14-dev
+  doxygen
+  dpkg-dev file
 )
 
 missing=()

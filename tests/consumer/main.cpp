@@ -6,6 +6,7 @@
 #include <cstdio>
 
 int main() {
+  SetLastError(0);  // the platform library is linked as well
   CZemHttp http;
   http.EnableLogging(50, 10, 10);
   http.SetError(0, "consumer: no error %d", 87);
