@@ -97,7 +97,7 @@
 #define SC_DW_INET_FLAGS 1      // dwInetFlags
 #define SC_DW_PORT 2            // nPort (low 16 bits)
 #define SC_DW_SERVICE 3         // dwService
-#define SC_DW_DATA_LENGTH 4     // cbRequestData, at most the data given to ScraAddNewDoc
+#define SC_DW_DATA_LENGTH 4     // cbRequestData; no more than the data given to ScraAddNewDoc is sent
 #define SC_DW_ACCESS_TYPE 5     // dwAccessType
 #define SC_DW_ASYNC 6           // bAsync
 
@@ -293,7 +293,9 @@ ZEMUPLOADAPI int WINAPI ScraAddNewDoc(LPVOID *ppvData, LPVOID *ppvResponse, DWOR
                                       int nDocument, INT_PTR pvNotifyData2);
 // The task's record, or null.
 ZEMUPLOADAPI REQUEST_CONTEXT *WINAPI ScQueryRqCtxPtr(int nDocument);
-// The current value of the caller's response pointer, or null.
+// The current value of the caller's response pointer, or the answer the
+// library keeps for a task without a writable response address; null when
+// there is neither.
 ZEMUPLOADAPI LPVOID WINAPI ScQueryTuRspPtr(int nDocument);
 // One text setting (SC_STR_*); 1 when stored. Every setting adds a status line.
 ZEMUPLOADAPI int WINAPI ScSetConnStrings(int nDocument, int nSelector, LPCSTR pszText);
@@ -306,15 +308,19 @@ ZEMUPLOADAPI void WINAPI ScraSetClassNotifyProc(ZEMNOTIFYPROC pfnNotify, LPVOID 
 // Copies status line nLine (from 0) into pszBuffer: at most SC_MSG_LINE_MAX
 // characters and a NUL, so the buffer holds 81 bytes. 1 when copied.
 ZEMUPLOADAPI int WINAPI ScraGetMsgStr(LPSTR pszBuffer, int nLine, int nDocument);
-// Releases the task: NOTIFY_RELEASED with the outcome class (0 for a
-// success), then every block, the published answer included. 1 when released.
+// Releases the task: takes it out of the list, sends NOTIFY_RELEASED with the
+// outcome class (0 for a success), then frees every block, the published
+// answer included. 1 when released; 0 for an unknown task, and 0 with
+// ERROR_BUSY during the task's run (also from its notify procedure).
 ZEMUPLOADAPI int WINAPI ScraCloseTask(int nDocument);
 
 // ---- runs ----
 // Runs the task synchronously, or through the hidden upload window and its
 // message loop when bAsync is set (ScSetConnDWord SC_DW_ASYNC). Returns 1, or
 // for a synchronous run whose session or connection could not be opened the
-// error code.
+// error code. An asynchronous run counts its time-out from the time of the
+// message being handled (GetMessageTime), or from now on a thread that has
+// had no message. A task already in a run is not run again (ERROR_BUSY).
 ZEMUPLOADAPI int WINAPI ScraRunCompany(int nDocument);
 // Opens nothing: stores 0 in *pdwError and returns null (a task's session is
 // opened by its run).

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config g++-multilib
   libgtest-dev
-  libcurl4-openssl-dev libssl-dev openssl ca-certificates
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates libpsl-dev
   python3
   nginx tinyproxy
   clang libclang-rt-14-dev

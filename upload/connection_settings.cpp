@@ -163,12 +163,8 @@ int WINAPI ScSetConnDWord(int nDocument, int nSelector, DWORD dwValue) {
       pszLine = "-- Upload Server service type set to %d.";
       break;
     case SC_DW_DATA_LENGTH:
-      // Only a shorter length: the data block keeps the size it was given,
-      // and a request must never send bytes from beyond it.
-      if (dwValue > ZemMemSize(ctx->pvRequestData)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-      }
+      // Stored as given; a request never sends more than the data block
+      // holds (SendableLength).
       ctx->cbRequestData = dwValue;
       pszLine = "-- Upload Server service Size set to %d.";
       break;

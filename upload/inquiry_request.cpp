@@ -9,6 +9,7 @@
 
 #include "upload/internet_open.h"
 #include "upload/record_fields.h"
+#include "upload/run_gate.h"
 #include "upload/status_display.h"
 #include "upload/status_log.h"
 #include "upload/task_list.h"
@@ -22,7 +23,7 @@ constexpr size_t kHeaderLineSize = 256;
 constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 constexpr DWORD kFirstCapacity = 2048;  // download buffer when no length was announced
 constexpr int kSleepingWaits = 10;      // pending answers waited for with a sleep
-constexpr int kPendingLimit = 2000;     // pending answers of one query or read, at most
+constexpr int kReadPendingLimit = 2000;  // pending answers of one read, at most
 constexpr int kStatusPasses = 3;
 constexpr DWORD kPassWaitMs = 300;
 
@@ -106,16 +107,28 @@ char *QueryRawHeaders(HINTERNET hRequest, REQUEST_CONTEXT *ctx, DWORD *pcbHeader
 
 // The download loop of DataDump: appends to the working block, growing it to
 // twice what it must hold. Returns the bytes held; *ppbWork may be replaced.
+//
+// In an asynchronous run the gate of the run is let go while the loop waits
+// on the network, so that the upload window can close the handles at its
+// time-out or the caller's Cancel; the waiting call then fails at once. The
+// run's time-out is what bounds the wait for a server that sends slowly or
+// not at all.
 DWORD DownloadInto(HINTERNET hRequest, REQUEST_CONTEXT *ctx, char **ppbWork) {
+  RunGateHold hold(ctx);
   DWORD cbHeld = 0;
   int nWaits = 0;
   for (;;) {
     DWORD cbAvailable = 0;
     SetLastError(0);
-    int nPending = 0;
-    while (!InternetQueryDataAvailable(hRequest, &cbAvailable, 0, 0)) {
+    for (;;) {
+      BOOL bAvailable;
+      {
+        RunGateHold::Opening opening(hold);
+        bAvailable = InternetQueryDataAvailable(hRequest, &cbAvailable, 0, 0);
+      }
+      if (bAvailable) break;
       const DWORD dwError = GetLastError();
-      if (dwError != ERROR_IO_PENDING || ++nPending > kPendingLimit) {
+      if (dwError != ERROR_IO_PENDING) {
         AddStatusLinef(ctx, kLineSize, "Error %d encountered by InternetQueryDataAvailable", static_cast<int>(dwError));
         ctx->nResult = SC_RESULT_FAILED;
         return cbHeld;
@@ -135,16 +148,21 @@ DWORD DownloadInto(HINTERNET hRequest, REQUEST_CONTEXT *ctx, char **ppbWork) {
       *ppbWork = pbNew;
     }
     DWORD cbRead = 0;
-    BOOL bRead = InternetReadFile(hRequest, *ppbWork + cbHeld, cbAvailable, &cbRead);
-    if (!bRead) {
-      DWORD dwError = GetLastError();
-      for (int nRetry = 0; !bRead && dwError == ERROR_IO_PENDING && nRetry < kPendingLimit; ++nRetry) {
+    BOOL bRead = FALSE;
+    DWORD dwError = 0;
+    {
+      RunGateHold::Opening opening(hold);
+      bRead = InternetReadFile(hRequest, *ppbWork + cbHeld, cbAvailable, &cbRead);
+      if (!bRead) dwError = GetLastError();
+      for (int nRetry = 0; !bRead && dwError == ERROR_IO_PENDING && nRetry < kReadPendingLimit; ++nRetry) {
         cbRead = 0;
         bRead = InternetReadFile(hRequest, *ppbWork + cbHeld, cbAvailable, &cbRead);
         if (!bRead) dwError = GetLastError();
       }
+    }
+    if (!bRead) {
       nWaits = 0;
-      if (!bRead && dwError != ERROR_IO_PENDING) {
+      if (dwError != ERROR_IO_PENDING) {
         AddStatusLinef(ctx, kLineSize, "-- Error %d encountered by InternetReadFile", static_cast<int>(dwError));
         ctx->nResult = SC_RESULT_FAILED;
         return cbHeld;
@@ -154,10 +172,6 @@ DWORD DownloadInto(HINTERNET hRequest, REQUEST_CONTEXT *ctx, char **ppbWork) {
     if (cbRead != 0) {
       AddStatusLinef(ctx, kLineSize, "-- Downloaded %d of %d", static_cast<int>(cbRead), static_cast<int>(cbAvailable));
       cbHeld += cbRead;
-    } else if (bRead) {
-      // A successful read of nothing is the end of the body, whatever was
-      // announced as available.
-      return cbHeld;
     }
   }
 }
@@ -202,7 +216,7 @@ void OpenRequest(REQUEST_CONTEXT *ctx) {
                                         nullptr, ctx->dwHttpFlags, reinterpret_cast<DWORD_PTR>(ctx));
   ctx->hRequest = hRequest;
   const char *pszCfg = ctx->pszProxyCfg;
-  const bool bNamedProxy = IsUsableStr(pszCfg) && (std::strpbrk(pszCfg, "Mm3") != nullptr);
+  const bool bNamedProxy = IsUsableStr(pszCfg) && (std::strpbrk(pszCfg, "M3") != nullptr);
   if (bNamedProxy && hRequest != nullptr && IsUsableStr(ctx->pszProxyUser)) {
     ctx->chAccessType = '3';
     const int nChecked = AccessCheck(ctx);

@@ -192,8 +192,10 @@ void WriteDumps(ReportFile &file, const REQUEST_CONTEXT *ctx, DWORD dwFlags) {
 int WINAPI ScraWriteLogs(int nDocument, DWORD dwFlags, LPCSTR pszPath) {
   REQUEST_CONTEXT *ctx = FindRecord(nDocument);
   if (ctx == nullptr) return 0;
-  // A path that is no usable text is taken as none.
-  ReportFile file(IsValidText(pszPath) ? pszPath : kDefaultFile);
+  // Only a null path means the default file. Any other path is tried as it
+  // is: an empty or unreadable one opens nothing, and nothing is written.
+  if (pszPath != nullptr && !IsValidText(pszPath)) return 1;
+  ReportFile file(pszPath != nullptr ? pszPath : kDefaultFile);
   if (!file.ok()) return 1;
   if (char *pszMsg = ctx->pszMsg) pszMsg[0] = '\0';
   if (dwFlags & SC_LOG_TITLE) WriteTitle(file, ctx);

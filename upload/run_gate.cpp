@@ -14,6 +14,10 @@ struct RunGate {
   std::condition_variable released;
   std::thread::id owner;
   int depth = 0;
+  // Threads inside a hold, also those that let the other thread in for a
+  // while (a read that waits for the network): the record stays theirs to
+  // finish with, so the close waits for them as well.
+  int members = 0;
   bool open = true;
 
   // Under lock: waits until no other thread holds the gate, then takes it.
@@ -59,8 +63,9 @@ void CloseRunGate(const REQUEST_CONTEXT *ctx) {
     Registry().erase(found);
   }
   std::unique_lock<std::mutex> held(gate->lock);
-  if (gate->owner != std::this_thread::get_id()) gate->released.wait(held, [&] { return gate->depth == 0; });
+  // No thread enters from now on; those inside finish first.
   gate->open = false;
+  gate->released.wait(held, [&] { return gate->members == 0; });
 }
 
 RunGateHold::RunGateHold(const void *pvRecord) {
@@ -75,11 +80,13 @@ RunGateHold::RunGateHold(const void *pvRecord) {
   if (gate->owner == std::this_thread::get_id() && gate->depth > 0) {
     ++gate->depth;
   } else {
+    if (!gate->open) return;
     gate->Take(held, 1);
     if (!gate->open) {
       gate->Give();
       return;
     }
+    ++gate->members;
   }
   gate_ = std::move(gate);
 }
@@ -87,7 +94,10 @@ RunGateHold::RunGateHold(const void *pvRecord) {
 RunGateHold::~RunGateHold() {
   if (gate_ == nullptr) return;
   std::lock_guard<std::mutex> held(gate_->lock);
-  if (--gate_->depth == 0) gate_->Give();
+  if (--gate_->depth == 0) {
+    --gate_->members;
+    gate_->Give();
+  }
 }
 
 RunGateHold::Opening::Opening(RunGateHold &hold) : hold_(hold) {

@@ -21,8 +21,11 @@ struct RunGate;
 
 // Opens the gate of a record when its asynchronous run starts.
 void OpenRunGate(const REQUEST_CONTEXT *ctx);
-// Closes it when the run ends: waits until no thread holds it; afterwards no
-// thread enters, so the caller may release the task.
+// Closes it when the run ends: no thread enters any more, and the call waits
+// until every thread inside has left (one that let the other thread in
+// around a network wait comes back and finishes first), so that afterwards
+// the caller may release the task. The run's handles must be closed before,
+// so that such a wait ends.
 void CloseRunGate(const REQUEST_CONTEXT *ctx);
 
 // Holds the gate of a record for the lifetime of the object; a thread that

@@ -22,6 +22,15 @@ constexpr DWORD kHandleWaitMs = 100000;
 
 int Length(DWORD cb) { return static_cast<int>(cb); }
 
+thread_local int tCallbackDepth = 0;
+
+struct CallbackDepth {
+  CallbackDepth() { ++tCallbackDepth; }
+  ~CallbackDepth() { --tCallbackDepth; }
+  CallbackDepth(const CallbackDepth &) = delete;
+  CallbackDepth &operator=(const CallbackDepth &) = delete;
+};
+
 void PostClose(REQUEST_CONTEXT *ctx) { PostMessageA(ctx->hWnd, WM_CLOSE, 0, 0); }
 
 // Once the connection handle has arrived: opens the request and asks the
@@ -167,8 +176,11 @@ void OnHandleCreated(REQUEST_CONTEXT *ctx, const INTERNET_ASYNC_RESULT *pResult)
 
 }  // namespace
 
+bool InsideStatusCallback() { return tCallbackDepth > 0; }
+
 void CALLBACK UploadStatusCallback(HINTERNET /*hInternet*/, DWORD_PTR dwContext, DWORD dwInternetStatus,
                                    LPVOID lpvStatusInformation, DWORD dwStatusInformationLength) {
+  const CallbackDepth depth;
   RunGateHold hold(reinterpret_cast<const void *>(dwContext));
   if (!hold.entered()) return;
   auto *ctx = reinterpret_cast<REQUEST_CONTEXT *>(dwContext);

@@ -12,6 +12,9 @@ namespace zem::upload {
 void CALLBACK UploadStatusCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
                                    LPVOID lpvStatusInformation, DWORD dwStatusInformationLength);
 
+// Whether the calling thread is inside UploadStatusCallback.
+bool InsideStatusCallback();
+
 }  // namespace zem::upload
 
 #endif  // ZEM_UPLOAD_STATUS_CALLBACK_H

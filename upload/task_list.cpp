@@ -8,6 +8,7 @@
 #include "upload/task_list.h"
 
 #include <mutex>
+#include <unordered_set>
 
 #include "ZemMem.h"
 #include "upload/record_fields.h"
@@ -23,6 +24,13 @@ std::mutex &ListLock() {
 }
 
 SC_TASK *gHead = nullptr;
+
+// Tasks in a run, from before its first notification to after its last use
+// of the record. A busy task is neither released nor run again.
+std::unordered_set<const SC_TASK *> &BusyLocked() {
+  static std::unordered_set<const SC_TASK *> busy;
+  return busy;
+}
 
 // Under the list lock.
 SC_TASK *FindLocked(int nDocument) {
@@ -57,30 +65,31 @@ bool SomeTaskAwaitsItsRun() {
   return false;
 }
 
-void ReleaseTask(SC_TASK *node) {
+// Takes an idle task out of the list, under the list lock, and hands its
+// dial-up connection to the task before it. Tells whether the task was the
+// first one, whose release hangs the connection up.
+bool UnlinkForRelease(SC_TASK *node) {
   REQUEST_CONTEXT *ctx = node->pCtx;
-  if (ctx != nullptr) {
-    const DWORD dwOutcome = ctx->dwResultFlags;
-    NotifyTask(ctx, NOTIFY_RELEASED, dwOutcome == SC_OUTCOME_SUCCESS ? 0 : static_cast<INT_PTR>(dwOutcome));
-    if (ctx->bAutodial) {
-      // The dial-up connection passes to the task before this one; the first
-      // task hangs it up.
-      SC_TASK *previous = nullptr;
-      {
-        std::lock_guard<std::mutex> hold(ListLock());
-        previous = PreviousLocked(node);
-      }
-      if (previous == nullptr) {
-        InternetAutodialHangup(0);
-      } else if (previous->pCtx != nullptr) {
-        previous->pCtx->bAutodial = 1;
-      }
-    }
-    FreeRecord(ctx);
+  SC_TASK *previous = PreviousLocked(node);
+  const bool bHangUp = ctx != nullptr && ctx->bAutodial && previous == nullptr;
+  if (ctx != nullptr && ctx->bAutodial && previous != nullptr && previous->pCtx != nullptr) {
+    previous->pCtx->bAutodial = 1;
   }
-  {
-    std::lock_guard<std::mutex> hold(ListLock());
-    UnlinkLocked(node);
+  UnlinkLocked(node);
+  return bHangUp;
+}
+
+// The task is out of the list before its notify procedure hears of the
+// release, so a close or run asked for from inside the notice finds nothing.
+void ReleaseUnlinked(SC_TASK *node, bool bHangUp) {
+  if (REQUEST_CONTEXT *ctx = node->pCtx) {
+    const DWORD dwOutcome = ctx->dwResultFlags;
+    if (const ZEMNOTIFYPROC pfnNotify = ctx->pfnNotify) {
+      pfnNotify(ctx->pvNotifyData1, NOTIFY_RELEASED, ctx->pvNotifyData2,
+                dwOutcome == SC_OUTCOME_SUCCESS ? 0 : static_cast<INT_PTR>(dwOutcome));
+    }
+    if (bHangUp) InternetAutodialHangup(0);
+    FreeRecord(ctx);
   }
   ZemMemFree(&node);
 }
@@ -96,6 +105,22 @@ REQUEST_CONTEXT *FindRecord(int nDocument) {
   std::lock_guard<std::mutex> hold(ListLock());
   SC_TASK *node = FindLocked(nDocument);
   return node != nullptr ? node->pCtx : nullptr;
+}
+
+SC_TASK *BeginTaskRun(int nDocument) {
+  std::lock_guard<std::mutex> hold(ListLock());
+  SC_TASK *node = FindLocked(nDocument);
+  if (node == nullptr || node->pCtx == nullptr) return nullptr;
+  if (!BusyLocked().insert(node).second) {
+    SetLastError(ERROR_BUSY);
+    return nullptr;
+  }
+  return node;
+}
+
+void EndTaskRun(const SC_TASK *node) {
+  std::lock_guard<std::mutex> hold(ListLock());
+  BusyLocked().erase(node);
 }
 
 void NotifyTask(const REQUEST_CONTEXT *ctx, int nCode, INT_PTR nValue) {
@@ -168,14 +193,20 @@ int WINAPI ScraGetMsgStr(LPSTR pszBuffer, int nLine, int nDocument) {
 }
 
 int WINAPI ScraCloseTask(int nDocument) {
-  SC_TASK *node = FindTask(nDocument);
-  if (node == nullptr) return 0;
-  // A notify procedure or a window of the caller may call this during the
-  // task's own run; the run still uses the record, so the release is refused.
-  if (node->bRunning) {
-    SetLastError(ERROR_BUSY);
-    return 0;
+  SC_TASK *node = nullptr;
+  bool bHangUp = false;
+  {
+    std::lock_guard<std::mutex> hold(ListLock());
+    node = FindLocked(nDocument);
+    if (node == nullptr) return 0;
+    // A notify procedure or a window of the caller may ask during the task's
+    // own run; the run still uses the record, so the release is refused.
+    if (BusyLocked().count(node) != 0) {
+      SetLastError(ERROR_BUSY);
+      return 0;
+    }
+    bHangUp = UnlinkForRelease(node);
   }
-  ReleaseTask(node);
+  ReleaseUnlinked(node, bHangUp);
   return 1;
 }

@@ -3,6 +3,8 @@
 #include "upload/task_record.h"
 
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "upload/record_fields.h"
 #include "upload/status_display.h"
@@ -33,6 +35,37 @@ const void *CallerData(LPVOID *ppvData, DWORD cbData) {
     return nullptr;
   }
   return pvData;
+}
+
+// Answers of tasks without a response address the library can write to: kept
+// here, beside the record, until the next answer or the release.
+std::mutex &KeptLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::unordered_map<const REQUEST_CONTEXT *, LPVOID> &KeptAnswers() {
+  static std::unordered_map<const REQUEST_CONTEXT *, LPVOID> kept;
+  return kept;
+}
+
+LPVOID KeptAnswer(const REQUEST_CONTEXT *ctx) {
+  std::lock_guard<std::mutex> hold(KeptLock());
+  auto found = KeptAnswers().find(ctx);
+  return found != KeptAnswers().end() ? found->second : nullptr;
+}
+
+// Replaces the kept answer; returns the one kept before.
+LPVOID SwapKeptAnswer(const REQUEST_CONTEXT *ctx, LPVOID pvBlock) {
+  std::lock_guard<std::mutex> hold(KeptLock());
+  LPVOID pvOld = nullptr;
+  auto found = KeptAnswers().find(ctx);
+  if (found != KeptAnswers().end()) {
+    pvOld = found->second;
+    KeptAnswers().erase(found);
+  }
+  if (pvBlock != nullptr) KeptAnswers()[ctx] = pvBlock;
+  return pvOld;
 }
 
 }  // namespace
@@ -128,25 +161,33 @@ void FreeRecord(REQUEST_CONTEXT *ctx) {
 }
 
 LPVOID PublishedResponse(const REQUEST_CONTEXT *ctx) {
-  LPVOID *ppResponse = ctx != nullptr ? ctx->ppResponse : nullptr;
-  if (ppResponse == nullptr || IsBadReadPtr(ppResponse, sizeof *ppResponse)) return nullptr;
-  return *ppResponse;
+  if (ctx == nullptr) return nullptr;
+  LPVOID *ppResponse = ctx->ppResponse;
+  if (ppResponse != nullptr && !IsBadReadPtr(ppResponse, sizeof *ppResponse) && *ppResponse != nullptr) {
+    return *ppResponse;
+  }
+  return KeptAnswer(ctx);
 }
 
 void PublishResponse(REQUEST_CONTEXT *ctx, LPVOID pvBlock, DWORD cb) {
+  LPVOID pvKept = SwapKeptAnswer(ctx, nullptr);
+  ZemMemFree(&pvKept);
   LPVOID *ppResponse = ctx->ppResponse;
-  if (ppResponse == nullptr || IsBadWritePtr(ppResponse, sizeof *ppResponse)) {
-    ZemMemFree(&pvBlock);
-    return;
-  }
-  // Only a block this library published is freed: cbResponse says there is
-  // one, and a caller who released it has set the pointer to null.
-  if (ctx->cbResponse != 0 && *ppResponse != nullptr) {
+  const bool bWritable = ppResponse != nullptr && !IsBadWritePtr(ppResponse, sizeof *ppResponse);
+  // An answer held in the caller's pointer is the library's, whatever
+  // cbResponse says (a caller may have reset it).
+  if (bWritable && *ppResponse != nullptr) {
     LPVOID pvOld = *ppResponse;
     ZemMemFree(&pvOld);
     *ppResponse = nullptr;
   }
-  if (pvBlock != nullptr) *ppResponse = pvBlock;
+  if (pvBlock != nullptr) {
+    if (bWritable) {
+      *ppResponse = pvBlock;
+    } else {
+      SwapKeptAnswer(ctx, pvBlock);
+    }
+  }
   ctx->cbResponse = cb;
 }
 

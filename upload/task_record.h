@@ -16,13 +16,13 @@ REQUEST_CONTEXT *BuildRecord(LPVOID *ppvData, LPVOID *ppvResponse, DWORD cbData,
 // Frees every text and block the record owns and then the record.
 void FreeRecord(REQUEST_CONTEXT *ctx);
 
-// The caller's response pointer, or null when the task has none or it cannot
-// be read.
+// The answer: the caller's response pointer, or the answer the library keeps
+// for a task without a response address it can write to; null when neither.
 LPVOID PublishedResponse(const REQUEST_CONTEXT *ctx);
 
-// Replaces the published answer: frees the block the library published before
-// (never a value the caller put there) and stores pvBlock, cb bytes long, in
-// the caller's pointer.
+// Replaces the published answer: frees the one held before (in the caller's
+// pointer or kept by the library) and stores pvBlock, cb bytes long, in the
+// caller's pointer, or keeps it when that address cannot be written.
 void PublishResponse(REQUEST_CONTEXT *ctx, LPVOID pvBlock, DWORD cb);
 
 // The number of data bytes a request may send: cbRequestData, never more than

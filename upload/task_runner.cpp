@@ -4,6 +4,7 @@
 
 #include "upload/inquiry_request.h"
 #include "upload/internet_open.h"
+#include "upload/status_callback.h"
 #include "upload/status_display.h"
 #include "upload/status_log.h"
 #include "upload/task_list.h"
@@ -110,6 +111,9 @@ int RunSynchronously(REQUEST_CONTEXT *ctx) {
     DWORD dwConnectError = GetLastError();
     if (dwConnectError == 0) dwConnectError = ERROR_INTERNET_SERVER_UNREACHABLE;
     ShowResult(ctx, SC_RESULT_FAILED);
+    // The session this run opened goes with it (a caller's stays open), or
+    // its handle and the library's thread would outlive the task.
+    if (ctx->hInternetIn == nullptr) InternetCloseHandle(hInternet);
     return static_cast<int>(dwConnectError);
   }
   SendAttempts(ctx);
@@ -123,20 +127,26 @@ int RunSynchronously(REQUEST_CONTEXT *ctx) {
 using namespace zem::upload;
 
 int WINAPI ScraRunCompany(int nDocument) {
-  SC_TASK *node = FindTask(nDocument);
-  REQUEST_CONTEXT *ctx = node != nullptr ? node->pCtx : nullptr;
-  if (ctx == nullptr) return 1;
+  // From the first notification of the run to its end the task is busy: a
+  // notify procedure can neither release it nor run it a second time.
+  SC_TASK *node = BeginTaskRun(nDocument);
+  if (node == nullptr) return 1;
+  REQUEST_CONTEXT *ctx = node->pCtx;
   ctx->dwResultFlags = 0;
-  // Only a task created with data runs, and only once at a time.
-  if (ctx->nResult != SC_RESULT_SUCCESS || node->bRunning) return 1;
-  if (!ctx->bAsync) {
-    // Marked as running like the upload window's loop, so that a notify
-    // procedure cannot release the task under the run.
+  int nRun = 1;
+  if (ctx->nResult != SC_RESULT_SUCCESS) {
+    // Only a task created with data runs.
+  } else if (!ctx->bAsync) {
     node->bRunning = 1;
-    const int nRun = RunSynchronously(ctx);
+    nRun = RunSynchronously(ctx);
     node->bRunning = 0;
-    return nRun > 0 ? nRun : 1;
+  } else if (InsideStatusCallback()) {
+    // On the internet library's thread the run's own reports would wait
+    // behind its message loop until the time-out.
+    SetLastError(ERROR_BUSY);
+  } else {
+    RunAsynchronously(node);
   }
-  RunAsynchronously(node);
-  return 1;
+  EndTaskRun(node);
+  return nRun > 0 ? nRun : 1;
 }

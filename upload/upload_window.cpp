@@ -9,6 +9,7 @@
 // loop.
 #include <cstdio>
 #include <initializer_list>
+#include <unordered_map>
 
 #include "upload/inquiry_request.h"
 #include "upload/internet_open.h"
@@ -29,12 +30,44 @@ constexpr DWORD kTimeoutMs = 45000;
 constexpr DWORD kAutodialTimeoutMs = 90000;  // a dial-up line needs longer
 // The time-out is checked as messages arrive. A run whose request never
 // completes may get no message at all, so a timer on the window makes sure
-// that one arrives once the time-out has passed.
+// that one arrives once the time-out has passed; the window checks it
+// itself, so it also holds while another loop (a run started from a notify
+// procedure) takes the thread's messages.
 constexpr UINT_PTR kTimeoutTimer = 1;
 constexpr DWORD kTimerMarginMs = 10;
 constexpr DWORD kBusyCloseWaitMs = 5000;
 constexpr DWORD kThreadWaitMs = 60000;
 constexpr WORD kEscapeCommand = 27;
+
+// The start of each asynchronous run of this thread. Window procedures run on
+// the thread that created the window, so a run's window finds its own here.
+thread_local std::unordered_map<const SC_TASK *, DWORD> tRunStarts;
+
+// Signed, so that a time stamp from before the start counts as early rather
+// than as a wrapped-around late one.
+LONG Elapsed(DWORD dwStart, DWORD dwNow) { return static_cast<LONG>(dwNow - dwStart); }
+
+// Read at every check: a dial-up connection handed over by a task released
+// during the run gives the run the longer time-out from then on.
+LONG RunTimeout(const REQUEST_CONTEXT *ctx) {
+  return static_cast<LONG>(ctx->bAutodial ? kAutodialTimeoutMs : kTimeoutMs);
+}
+
+// Whether the run's time-out has passed at dwNow.
+bool TimedOut(const SC_TASK *node, DWORD dwNow) {
+  auto found = tRunStarts.find(node);
+  return found != tRunStarts.end() && node->pCtx != nullptr &&
+         Elapsed(found->second, dwNow) > RunTimeout(node->pCtx);
+}
+
+// Arms the window's timer for the rest of the time-out (at once when it is
+// spent already).
+void ArmTimeoutTimer(HWND hWnd, const SC_TASK *node) {
+  auto found = tRunStarts.find(node);
+  if (found == tRunStarts.end() || node->pCtx == nullptr) return;
+  const LONG nLeft = RunTimeout(node->pCtx) - Elapsed(found->second, GetTickCount());
+  SetTimer(hWnd, kTimeoutTimer, static_cast<UINT>(nLeft > 0 ? nLeft : 0) + kTimerMarginMs, nullptr);
+}
 
 SC_TASK *NodeOf(HWND hWnd) { return reinterpret_cast<SC_TASK *>(GetWindowLongPtrA(hWnd, GWLP_USERDATA)); }
 
@@ -174,6 +207,18 @@ LRESULT CALLBACK UploadWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
       if (OnClose(hWnd)) return 0;
       break;
+    case WM_TIMER:
+      if (wParam == kTimeoutTimer) {
+        if (SC_TASK *node = NodeOf(hWnd)) {
+          if (TimedOut(node, GetTickCount())) {
+            PostMessageA(hWnd, WM_CLOSE, 0, 0);
+          } else {
+            ArmTimeoutTimer(hWnd, node);
+          }
+        }
+        return 0;
+      }
+      break;
     case WM_NCDESTROY:
       if (SC_TASK *node = NodeOf(hWnd)) node->bRunning = 0;
       SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
@@ -193,7 +238,7 @@ LRESULT CALLBACK UploadWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lP
 // Takes every message of the thread, so the caller's own windows keep
 // working during the run. A quit message ends the run and is posted again
 // for the caller's loop.
-void MessageLoop(SC_TASK *node, HWND hWnd, DWORD dwStart, DWORD dwTimeout) {
+void MessageLoop(SC_TASK *node, HWND hWnd) {
   bool bQuit = false;
   int nQuitCode = 0;
   MSG msg;
@@ -216,9 +261,7 @@ void MessageLoop(SC_TASK *node, HWND hWnd, DWORD dwStart, DWORD dwTimeout) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    // Signed, so that a message queued before the run started counts as
-    // early rather than as a wrapped-around late one.
-    if (static_cast<LONG>(msg.time - dwStart) > static_cast<LONG>(dwTimeout)) PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    if (TimedOut(node, msg.time)) PostMessageA(hWnd, WM_CLOSE, 0, 0);
   }
   if (bQuit) PostQuitMessage(nQuitCode);
 }
@@ -227,9 +270,11 @@ void MessageLoop(SC_TASK *node, HWND hWnd, DWORD dwStart, DWORD dwTimeout) {
 
 void RunAsynchronously(SC_TASK *node) {
   REQUEST_CONTEXT *ctx = node->pCtx;
-  // The time-out counts from now: the time stamp of the thread's last
-  // message may be arbitrarily old when the caller runs no loop of its own.
-  const DWORD dwStart = GetTickCount();
+  // The time-out counts from the message being handled when the caller runs
+  // the task from a message handler; a thread that has had no message yet
+  // has no such time (0), and the run counts from now.
+  const DWORD dwMessageTime = static_cast<DWORD>(GetMessageTime());
+  tRunStarts[node] = dwMessageTime != 0 ? dwMessageTime : GetTickCount();
   const HMODULE hModule = ctx->hModule;
   ctx->hIcon = LoadIconA(hModule, MAKEINTRESOURCEA(kUploadIcon));
   ctx->hWnd = nullptr;
@@ -244,23 +289,30 @@ void RunAsynchronously(SC_TASK *node) {
   // Registered by the first run; a later registration fails and is ignored.
   RegisterClassA(&wc);
   OpenRunGate(ctx);
+  // Running before the window's creation: WM_CREATE already notifies.
+  node->bRunning = 1;
   const HWND hWnd = CreateWindowExA(0, kClassName, kWindowTitle, 0, 0, 0, 0, 0, nullptr, nullptr, hModule, node);
   if (hWnd != nullptr) {
-    node->bRunning = 1;
-    const DWORD dwTimeout = ctx->bAutodial ? kAutodialTimeoutMs : kTimeoutMs;
-    SetTimer(hWnd, kTimeoutTimer, dwTimeout + kTimerMarginMs, nullptr);
-    MessageLoop(node, hWnd, dwStart, dwTimeout);
+    ArmTimeoutTimer(hWnd, node);
+    MessageLoop(node, hWnd);
   }
   node->bRunning = 0;
-  CloseRunGate(ctx);
-  // A window destroyed without its close (by someone else) leaves handles
-  // open: they go now, when no callback can enter any more.
-  for (const HINTERNET hLeft : {ctx->hRequest, ctx->hConnect, ctx->hInternet}) {
-    if (hLeft != nullptr) InternetCloseHandle(hLeft);
+  tRunStarts.erase(node);
+  {
+    // A window destroyed without its close (by someone else) leaves handles
+    // open. They go before the gate closes: a read still waiting on the
+    // network then fails at once, and its thread leaves the gate.
+    RunGateHold hold(ctx);
+    const HINTERNET hRequest = ctx->hRequest, hConnect = ctx->hConnect, hInternet = ctx->hInternet;
+    ctx->hRequest = nullptr;
+    ctx->hConnect = nullptr;
+    ctx->hInternet = nullptr;
+    RunGateHold::Opening opening(hold);
+    for (const HINTERNET hLeft : {hRequest, hConnect, hInternet}) {
+      if (hLeft != nullptr) InternetCloseHandle(hLeft);
+    }
   }
-  ctx->hRequest = nullptr;
-  ctx->hConnect = nullptr;
-  ctx->hInternet = nullptr;
+  CloseRunGate(ctx);
 }
 
 }  // namespace zem::upload

@@ -79,6 +79,9 @@ BOOL WINAPI InternetSetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPCSTR lps
   if (cookie.find('=') == std::string::npos || cookie.front() == '=') {
     return Fail(ERROR_INVALID_PARAMETER, "The cookie has no name.");
   }
-  CookieJar::Instance().Store(cookie, url.host, url.path);
+  if (!CookieJar::Instance().Store(cookie, url.host, url.path)) {
+    return Fail(ERROR_INVALID_PARAMETER, "The cookie is malformed, too large, or for a domain \"" + url.host +
+                                             "\" may not set cookies for.");
+  }
   return Succeed();
 }

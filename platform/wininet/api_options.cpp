@@ -126,7 +126,9 @@ BOOL WINAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuf
   }
   if (auto member = TextMember(dwOption)) {
     std::string text;
-    if (!ReadSizedText(static_cast<LPCSTR>(lpBuffer), dwBufferLength, "lpBuffer", &text, kMaxTextLength)) {
+    // Every text option (agent, credentials) goes into request heads.
+    if (!ReadSizedText(static_cast<LPCSTR>(lpBuffer), dwBufferLength, "lpBuffer", &text, kMaxTextLength) ||
+        !IsOneLine(text, "lpBuffer")) {
       return FALSE;
     }
     options.*member = text;
@@ -161,8 +163,8 @@ BOOL WINAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuf
       INTERNET_PROXY_INFO info;
       memcpy(&info, lpBuffer, sizeof info);
       ProxyConfig config;
-      if (!ReadText(info.lpszProxy, "lpszProxy", &config.proxyList) ||
-          !ReadText(info.lpszProxyBypass, "lpszProxyBypass", &config.bypassList)) {
+      if (!ReadLineText(info.lpszProxy, "lpszProxy", &config.proxyList) ||
+          !ReadLineText(info.lpszProxyBypass, "lpszProxyBypass", &config.bypassList)) {
         return FALSE;
       }
       if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY && config.proxyList.empty()) {

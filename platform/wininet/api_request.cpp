@@ -25,7 +25,7 @@ bool ReadAcceptTypes(LPCSTR *types, std::string *joined) {
     }
     if (types[i] == nullptr) return true;
     std::string type;
-    if (!ReadText(types[i], "an accept type", &type)) return false;
+    if (!ReadLineText(types[i], "an accept type", &type)) return false;
     if (type.empty()) continue;
     if (!joined->empty()) *joined += ", ";
     *joined += type;
@@ -40,7 +40,7 @@ HINTERNET WINAPI HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lp
   BeginCall();
   std::string verb, object, version, referrer, accept;
   if (!ReadText(lpszVerb, "lpszVerb", &verb) || !ReadText(lpszObjectName, "lpszObjectName", &object) ||
-      !ReadText(lpszVersion, "lpszVersion", &version) || !ReadText(lpszReferrer, "lpszReferrer", &referrer) ||
+      !ReadLineText(lpszVersion, "lpszVersion", &version) || !ReadLineText(lpszReferrer, "lpszReferrer", &referrer) ||
       !ReadAcceptTypes(lplpszAcceptTypes, &accept)) {
     return nullptr;
   }

@@ -48,8 +48,8 @@ HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpsz
                                DWORD dwFlags) {
   BeginCall();
   std::string agent, proxy, bypass;
-  if (!ReadText(lpszAgent, "lpszAgent", &agent) || !ReadText(lpszProxy, "lpszProxy", &proxy) ||
-      !ReadText(lpszProxyBypass, "lpszProxyBypass", &bypass)) {
+  if (!ReadLineText(lpszAgent, "lpszAgent", &agent) || !ReadLineText(lpszProxy, "lpszProxy", &proxy) ||
+      !ReadLineText(lpszProxyBypass, "lpszProxyBypass", &bypass)) {
     return nullptr;
   }
   auto session = std::make_shared<Session>();
@@ -66,6 +66,12 @@ HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpsz
     case INTERNET_OPEN_TYPE_PRECONFIG:
     case INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY:
       session->proxy = PlatformProxyConfig();
+      if (!IsOneLine(session->proxy.proxyList, "The platform's proxy") ||
+          !IsOneLine(session->proxy.bypassList, "The platform's proxy bypass list") ||
+          !IsOneLine(session->proxy.userName, "The platform's proxy user name") ||
+          !IsOneLine(session->proxy.password, "The platform's proxy password")) {
+        return nullptr;
+      }
       break;
     default:
       return FailHandle(ERROR_INVALID_PARAMETER,
@@ -96,8 +102,8 @@ HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, IN
                                   DWORD_PTR dwContext) {
   BeginCall();
   std::string server, user, password;
-  if (!ReadText(lpszServerName, "lpszServerName", &server, INTERNET_MAX_HOST_NAME_LENGTH) ||
-      !ReadText(lpszUserName, "lpszUserName", &user) || !ReadText(lpszPassword, "lpszPassword", &password)) {
+  if (!ReadLineText(lpszServerName, "lpszServerName", &server, INTERNET_MAX_HOST_NAME_LENGTH) ||
+      !ReadLineText(lpszUserName, "lpszUserName", &user) || !ReadLineText(lpszPassword, "lpszPassword", &password)) {
     return nullptr;
   }
   if (server.empty()) return FailHandle(ERROR_INVALID_PARAMETER, "lpszServerName names no server.");

@@ -27,6 +27,16 @@ bool ReadText(LPCSTR text, const char *name, std::string *out, size_t max_length
   return true;
 }
 
+bool IsOneLine(const std::string &text, const char *name) {
+  if (text.find_first_of("\r\n") == std::string::npos) return true;
+  Fail(ERROR_INVALID_PARAMETER, std::string(name) + " holds a line break.");
+  return false;
+}
+
+bool ReadLineText(LPCSTR text, const char *name, std::string *out, size_t max_length) {
+  return ReadText(text, name, out, max_length) && IsOneLine(*out, name);
+}
+
 bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out, size_t max_length) {
   if (length == static_cast<DWORD>(-1)) return ReadText(text, name, out, max_length);
   out->clear();

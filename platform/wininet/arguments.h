@@ -19,6 +19,14 @@ constexpr size_t kMaxHeaderBlockLength = 1024 * 1024;
 // false.
 bool ReadText(LPCSTR text, const char *name, std::string *out, size_t max_length = kMaxTextLength);
 
+// A text that may reach a request's head (user agent, credentials, proxy
+// names, referrer ...) must be one line: a CR or LF in it would start a
+// header line its caller never wrote. Records ERROR_INVALID_PARAMETER naming
+// the argument when it is not.
+bool IsOneLine(const std::string &text, const char *name);
+// ReadText for such a text.
+bool ReadLineText(LPCSTR text, const char *name, std::string *out, size_t max_length = kMaxTextLength);
+
 // Reads a text of the given length, or NUL-terminated when the length is
 // (DWORD)-1. A null text reads as empty whatever the length.
 bool ReadSizedText(LPCSTR text, DWORD length, const char *name, std::string *out, size_t max_length);

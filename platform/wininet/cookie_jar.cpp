@@ -1,6 +1,8 @@
 #include "cookie_jar.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <libpsl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -29,6 +31,39 @@ bool PathMatches(const std::string &request_path, const std::string &cookie_path
          request_path[cookie_path.size()] == '/';
 }
 
+bool IsAddress(const std::string &host) {
+  unsigned char address[16];
+  return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+// Controls, and the separators of the Cookie header, cannot stand in a
+// cookie's name or value.
+bool IsCookieText(std::string_view text) {
+  return std::none_of(text.begin(), text.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return (c < 0x20 && c != '\t') || c == 0x7F || c == ';';
+  });
+}
+
+// The public suffix list: the system's latest, else the one built into libpsl.
+const psl_ctx_t *PublicSuffixes() {
+  static const psl_ctx_t *const list = [] {
+    const psl_ctx_t *latest = psl_latest(nullptr);
+    return latest != nullptr ? latest : psl_builtin();
+  }();
+  return list;
+}
+
+// Whether a host may set a cookie for a Domain attribute's domain: its own
+// name, or a parent of it that is not a public suffix ("com", "co.uk"); an
+// address only for itself.
+bool MaySetFor(const std::string &host, const std::string &domain) {
+  if (host == domain) return true;
+  if (IsAddress(host) || !DomainMatches(host, domain)) return false;
+  const psl_ctx_t *list = PublicSuffixes();
+  return list != nullptr && psl_is_cookie_domain_acceptable(list, host.c_str(), domain.c_str()) == 1;
+}
+
 // The directory of the request's path: where a cookie without a Path applies.
 std::string DefaultPath(const std::string &request_path) {
   const size_t slash = request_path.rfind('/');
@@ -43,16 +78,19 @@ CookieJar &CookieJar::Instance() {
   return *jar;
 }
 
-void CookieJar::Store(const std::string &set_cookie, const std::string &host_name, const std::string &request_path) {
+bool CookieJar::Store(const std::string &set_cookie, const std::string &host_name, const std::string &request_path) {
   std::string_view text(set_cookie);
   const size_t end = text.find(';');
   const std::string_view pair = text.substr(0, end);
   const size_t equals = pair.find('=');
-  if (equals == std::string_view::npos) return;
+  if (equals == std::string_view::npos) return false;
   Cookie cookie;
   cookie.name.assign(TrimBlanks(pair.substr(0, equals)));
   cookie.value.assign(TrimBlanks(pair.substr(equals + 1)));
-  if (cookie.name.empty()) return;
+  if (cookie.name.empty() || cookie.name.size() + cookie.value.size() > kMaxCookieBytes ||
+      !IsCookieText(cookie.name) || !IsCookieText(cookie.value)) {
+    return false;
+  }
   const std::string host = Lower(host_name);
   cookie.domain = host;
   cookie.path = DefaultPath(request_path);
@@ -81,10 +119,11 @@ void CookieJar::Store(const std::string &set_cookie, const std::string &host_nam
     } else if (key == "domain" && !value.empty()) {
       std::string domain = Lower(value);
       if (domain.front() == '.') domain.erase(0, 1);
-      // A server may set cookies for itself and its parent domains only.
-      if (domain.empty() || !DomainMatches(host, domain)) return;
+      if (domain.empty() || !MaySetFor(host, domain)) return false;
+      // A host that is itself a public suffix, or an address, sets cookies
+      // for itself alone.
+      cookie.host_only = IsAddress(host) || psl_is_public_suffix(PublicSuffixes(), domain.c_str()) == 1;
       cookie.domain = domain;
-      cookie.host_only = false;
     } else if (key == "path" && !value.empty() && value.front() == '/') {
       cookie.path = value;
     } else if (key == "secure") {
@@ -100,10 +139,16 @@ void CookieJar::Store(const std::string &set_cookie, const std::string &host_nam
                                          old.path == cookie.path;
                                 }),
                  cookies_.end());
-  if (expired) return;
-  if (cookies_.size() >= kMaxCookies) cookies_.erase(cookies_.begin());  // the oldest goes
+  if (expired) return true;
+  // The oldest of its domain makes room, then the oldest of all.
+  const auto same_domain = [&](const Cookie &old) { return old.domain == cookie.domain; };
+  if (static_cast<size_t>(std::count_if(cookies_.begin(), cookies_.end(), same_domain)) >= kMaxCookiesPerDomain) {
+    cookies_.erase(std::find_if(cookies_.begin(), cookies_.end(), same_domain));
+  }
+  if (cookies_.size() >= kMaxCookies) cookies_.erase(cookies_.begin());
   cookie.order = next_order_++;
   cookies_.push_back(std::move(cookie));
+  return true;
 }
 
 std::string CookieJar::HeaderFor(const std::string &host_name, const std::string &path, bool secure,

@@ -17,8 +17,10 @@ class CookieJar {
   static CookieJar &Instance();
 
   // A Set-Cookie value received from (or set for) a host and request path.
-  // A cookie already expired removes the one it names.
-  void Store(const std::string &set_cookie, const std::string &host, const std::string &request_path);
+  // A cookie already expired removes the one it names. False when the
+  // cookie is refused: malformed, too large, or for a domain the host may
+  // not set cookies for (a public suffix, another host, another address).
+  bool Store(const std::string &set_cookie, const std::string &host, const std::string &request_path);
   // "name=value; name2=value2" for a request, most specific path first; ""
   // when none matches. HttpOnly cookies only for requests, not for scripts.
   std::string HeaderFor(const std::string &host, const std::string &path, bool secure, bool with_http_only,
@@ -33,8 +35,11 @@ class CookieJar {
     time_t expires = 0;  // 0: ends with the process
     unsigned long long order = 0;
   };
-  // An upper bound so that a server cannot grow the jar without limit.
+  // Upper bounds so that a server cannot grow the jar without limit, nor
+  // one domain crowd out the others; the bytes count name and value.
   static constexpr size_t kMaxCookies = 3000;
+  static constexpr size_t kMaxCookiesPerDomain = 50;
+  static constexpr size_t kMaxCookieBytes = 4096;
 
   mutable std::mutex mutex_;
   std::vector<Cookie> cookies_;

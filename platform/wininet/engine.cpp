@@ -107,7 +107,9 @@ void Engine::ReleaseRole(std::unique_lock<std::mutex> &) {
   engine_driving_ = false;
   if (role_wanted_ > 0) {
     role_free_.notify_one();
-  } else if (EngineHasWork()) {
+  } else if (EngineHasWork() || thread_.sessions() == 0) {
+    // With the last session gone the engine thread may be waiting only for
+    // the driver to step aside before it ends.
     wake_engine_.notify_one();
   }
 }

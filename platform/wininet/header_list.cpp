@@ -25,12 +25,13 @@ bool IsValueText(std::string_view value) {
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // Only CR LF ends a line: a bare CR or LF stays inside its line, where
+    // the checks of names and values refuse it.
+    const size_t end = text.find("\r\n");
+    const std::string_view line = text.substr(0, end);
     if (!line.empty()) lines.push_back(line);
     if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+    text.remove_prefix(end + 2);
   }
   return lines;
 }

@@ -21,6 +21,9 @@ struct ResponseHead {
   bool SetStatusLine(std::string_view line);
   // Adds a header line; a line starting with a blank continues the last field.
   void AddLine(std::string_view line);
+  // Why the body's length cannot be trusted: a Content-Length that is not a
+  // decimal number that fits, or several that disagree. "" when it can.
+  std::string LengthFault() const;
 };
 
 }  // namespace zem::wininet

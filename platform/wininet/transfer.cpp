@@ -168,6 +168,11 @@ DWORD Transfer::Read(char *buffer, DWORD size, DWORD *read, std::string *detail,
       *detail = "lpBuffer cannot be written over its given length.";
       return ERROR_NOACCESS;
     }
+    // A closed handle ends the read, whatever it had taken: nobody reads on.
+    if (cancelled_) {
+      *detail = error_detail_;
+      return error_;
+    }
     *read += static_cast<DWORD>(taken);
     MaybeResume(lock);
     if (*read == size || (!wait && *read > 0)) return 0;
@@ -264,7 +269,11 @@ Transfer::Clock::time_point Transfer::Deadline() const {
   if (!spec_.async && waiting_ == 0) return Clock::time_point::max();
   const DWORD limit = phase_ == Phase::kSending ? spec_.sendTimeout : spec_.receiveTimeout;
   if (IsUnlimitedTimeout(limit)) return Clock::time_point::max();
-  const Clock::time_point since = spec_.async ? last_activity_ : std::max(last_activity_, wait_started_);
+  // The final answer's head is due within the time-out of the request going
+  // out, however many interim answers or header lines trickle in meanwhile.
+  const bool awaiting_head = phase_ == Phase::kWaiting && !head_ && !tentative_ && redirect_to_.empty();
+  const Clock::time_point last = awaiting_head ? sent_at_ : last_activity_;
+  const Clock::time_point since = spec_.async ? last : std::max(last, wait_started_);
   return since + std::chrono::milliseconds(limit);
 }
 
@@ -286,7 +295,14 @@ size_t Transfer::OnHeader(char *data, size_t size, size_t count, void *self) {
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   transfer->last_activity_ = Clock::now();
   if (transfer->head_ || transfer->cancelled_) return length;  // trailers after the final head
-  transfer->head_bytes_ += static_cast<DWORD>(length);
+  if (!transfer->head_fault_.empty()) return 0;
+  // A NUL cannot stand in a header field; a head holding one is malformed.
+  if (line.find('\0') != std::string_view::npos) return transfer->RefuseHead("Nul byte in the response head");
+  transfer->head_bytes_ += static_cast<DWORD>(std::min<size_t>(length, kMaxHeadBytes + 1));
+  if (transfer->head_bytes_ > kMaxHeadBytes || transfer->block_.lines.size() >= kMaxHeadLines) {
+    return transfer->RefuseHead("a response head over " + std::to_string(kMaxHeadBytes) + " bytes or " +
+                                std::to_string(kMaxHeadLines) + " lines");
+  }
   if (!transfer->in_block_) {
     if (line.empty()) return length;
     if (!transfer->receiving_reported_ && transfer->phase_ != Phase::kConnecting) {
@@ -302,9 +318,24 @@ size_t Transfer::OnHeader(char *data, size_t size, size_t count, void *self) {
     transfer->block_.AddLine(line);
   } else {
     transfer->in_block_ = false;
+    if (transfer->phase_ != Phase::kConnecting && transfer->block_.status >= 200) {
+      std::string fault = transfer->block_.LengthFault();
+      if (!fault.empty()) return transfer->RefuseHead(std::move(fault));
+    }
     transfer->EndOfHead();
   }
   return length;
+}
+
+// Ends the step: libcurl fails it as a write error, reported with this reason.
+size_t Transfer::RefuseHead(std::string why) {
+  head_fault_ = std::move(why);
+  return 0;
+}
+
+void Transfer::RequestSent() {
+  phase_ = Phase::kWaiting;
+  sent_at_ = Clock::now();
 }
 
 bool Transfer::FollowsRedirect(const ResponseHead &head) const {
@@ -391,7 +422,7 @@ size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
       if (transfer->waiters_ > 0) transfer->changed_.notify_all();
       // With a known size libcurl asks for no more once it has it all.
       if (transfer->body_size_ >= 0 && transfer->upload_offset_ >= static_cast<size_t>(transfer->body_size_)) {
-        transfer->phase_ = Phase::kWaiting;
+        transfer->RequestSent();
         transfer->Report(NumberReport(transfer->spec_.status, INTERNET_STATUS_REQUEST_SENT,
                                       static_cast<DWORD>(transfer->upload_offset_)));
       }
@@ -401,7 +432,7 @@ size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
       transfer->upload_paused_ = true;
       return CURL_READFUNC_PAUSE;
     }
-    transfer->phase_ = Phase::kWaiting;
+    transfer->RequestSent();
     transfer->last_activity_ = Clock::now();
     transfer->Report(NumberReport(transfer->spec_.status, INTERNET_STATUS_REQUEST_SENT,
                                   static_cast<DWORD>(transfer->upload_offset_)));
@@ -415,7 +446,7 @@ size_t Transfer::OnUpload(char *data, size_t size, size_t count, void *self) {
   transfer->upload_offset_ += n;
   transfer->last_activity_ = Clock::now();
   if (n > 0 && transfer->upload_offset_ == body.size()) {
-    transfer->phase_ = Phase::kWaiting;
+    transfer->RequestSent();
     transfer->Report(NumberReport(transfer->spec_.status, INTERNET_STATUS_REQUEST_SENT, static_cast<DWORD>(body.size())));
   }
   return n;
@@ -439,7 +470,11 @@ int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   const bool sending =
       transfer->has_body_ && (transfer->spec_.streamed || transfer->upload_offset_ < transfer->body_.size());
-  transfer->phase_ = sending ? Phase::kSending : Phase::kWaiting;
+  if (sending) {
+    transfer->phase_ = Phase::kSending;
+  } else {
+    transfer->RequestSent();
+  }
   transfer->last_activity_ = Clock::now();
   transfer->receiving_reported_ = false;
   const StatusTarget &target = transfer->spec_.status;
@@ -498,7 +533,7 @@ bool Transfer::OnFinished(CURLcode result) {
     error = Failure(result, &detail);
     // An informational answer that nothing followed is the response; so is a
     // proxy's refusal of a tunnel (407 and the like).
-    if (informational_ && error != ERROR_INTERNET_OPERATION_CANCELLED) {
+    if (informational_ && error != ERROR_INTERNET_OPERATION_CANCELLED && head_fault_.empty()) {
       Publish(std::move(*informational_));
       error = 0;
     } else if (proxy_head_ && proxy_head_->status >= 300) {
@@ -520,6 +555,10 @@ bool Transfer::OnFinished(CURLcode result) {
 }
 
 DWORD Transfer::Failure(CURLcode result, std::string *detail) {
+  if (!head_fault_.empty()) {
+    *detail = std::string(MessageText(ERROR_HTTP_INVALID_SERVER_RESPONSE)) + " (" + head_fault_ + ")";
+    return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+  }
   if (timed_out_) {
     const bool sending = phase_ == Phase::kSending;
     *detail = std::string(MessageText(ERROR_INTERNET_TIMEOUT)) + " (" +
@@ -527,6 +566,15 @@ DWORD Transfer::Failure(CURLcode result, std::string *detail) {
               std::to_string(sending ? spec_.sendTimeout : spec_.receiveTimeout) + " ms, " + target_host_ + ":" +
               std::to_string(target_port_) + ")";
     return ERROR_INTERNET_TIMEOUT;
+  }
+  // libcurl tells a malformed chunk size only in words, as a receive error;
+  // and a header line longer than it holds (100 KiB) as a lack of memory.
+  const bool in_head = phase_ != Phase::kConnecting && !head_;
+  if ((result == CURLE_RECV_ERROR && strstr(error_buffer_, "chunked-encoding") != nullptr) ||
+      (result == CURLE_OUT_OF_MEMORY && in_head)) {
+    const std::string why = result == CURLE_RECV_ERROR ? error_buffer_ : "a response header line over 100 KiB";
+    *detail = std::string(MessageText(ERROR_HTTP_INVALID_SERVER_RESPONSE)) + " (" + why + ")";
+    return ERROR_HTTP_INVALID_SERVER_RESPONSE;
   }
   CurlFailure failure;
   failure.code = result;

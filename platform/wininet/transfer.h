@@ -65,6 +65,10 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr int kMaxRedirects = 20;
+  // A response head larger than this, or with more lines, is refused as a
+  // malformed answer instead of being held in memory.
+  static constexpr DWORD kMaxHeadBytes = 256 * 1024;
+  static constexpr size_t kMaxHeadLines = 1000;
 
   explicit Transfer(SendSpec setup);
   ~Transfer();
@@ -140,6 +144,8 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   void Report(StatusReport report);
   void DeliverLocalReports(std::unique_lock<std::mutex> &lock);
   void EndOfHead();
+  size_t RefuseHead(std::string why);
+  void RequestSent();
   bool FollowsRedirect(const ResponseHead &head) const;
   void Publish(ResponseHead head);
   DWORD Failure(CURLcode result, std::string *detail);
@@ -176,6 +182,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool discard_body_ = false;
   Phase phase_ = Phase::kConnecting;
   Clock::time_point last_activity_;
+  Clock::time_point sent_at_;       // when the current step's request was all sent
   Clock::time_point wait_started_;  // when the current caller began to wait
   int waiting_ = 0;                 // callers waiting now
   bool timed_out_ = false;
@@ -187,6 +194,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   std::string peer_address_;       // of the connection this step opened, if any
   bool receiving_reported_ = false;
   DWORD head_bytes_ = 0;
+  std::string head_fault_;         // why an answer's head was refused (the step then fails)
 
   // Shared with callers.
   mutable std::mutex mutex_;

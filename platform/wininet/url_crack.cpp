@@ -71,11 +71,15 @@ BOOL WINAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, 
   uc.nScheme = parts.number;
   uc.nPort = parts.port_number;
 
-  auto copy_of = [&](const UrlSlice &slice, bool escapable) {
-    std::string value(slice.in(text));
-    if (dwFlags & ICU_DECODE) value = Unescape(value);
-    if (escapable && (dwFlags & ICU_ESCAPE)) value = Escape(value, EscapeSet::kUnsafe);
-    return value;
+  // ICU_DECODE decodes every escape. ICU_ESCAPE, for this function, decodes
+  // the path and extra information too, but leaves the escapes of "%" and of
+  // delimiters: the object name a caller builds from them then goes out
+  // (escaped again where unsafe) as the same resource.
+  auto copy_of = [&](const UrlSlice &slice, bool path_or_extra) {
+    const std::string_view value = slice.in(text);
+    if (dwFlags & ICU_DECODE) return Unescape(value);
+    if (path_or_extra && (dwFlags & ICU_ESCAPE)) return Unescape(value, true);
+    return std::string(value);
   };
   const Delivery results[] = {
       Deliver(base, parts.scheme, std::string(parts.scheme.in(text)), uc.lpszScheme, uc.dwSchemeLength),

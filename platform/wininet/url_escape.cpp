@@ -43,7 +43,8 @@ std::string Escape(std::string_view text, EscapeSet set) {
   return out;
 }
 
-std::string Unescape(std::string_view text) {
+std::string Unescape(std::string_view text, bool keep_delimiters) {
+  static constexpr std::string_view kDelimiters = "%:/?#[]@!$&'()*+,;=";
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -52,8 +53,10 @@ std::string Unescape(std::string_view text) {
       hi = HexValue(text[i + 1]);
       lo = HexValue(text[i + 2]);
     }
-    if (hi >= 0 && lo >= 0 && (hi | lo) != 0) {
-      out += static_cast<char>(hi * 16 + lo);
+    const char decoded = static_cast<char>(hi * 16 + lo);
+    if (hi >= 0 && lo >= 0 && (hi | lo) != 0 &&
+        !(keep_delimiters && kDelimiters.find(decoded) != std::string_view::npos)) {
+      out += decoded;
       i += 2;
     } else {
       out += text[i];

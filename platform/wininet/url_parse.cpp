@@ -60,8 +60,8 @@ struct CurlView {
 bool AskCurl(const std::string &url, CurlView &view) {
   CurlUrl u(curl_url());
   if (!u) return false;
-  // Spaces are left to the caller to escape (ICU_ESCAPE); paths are kept as
-  // written; any scheme is parsed so that an unknown one can be named as such.
+  // Spaces are left for the request's object name to escape; paths are kept
+  // as written; any scheme is parsed so that an unknown one can be named as such.
   const unsigned flags = CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_PATH_AS_IS;
   if (curl_url_set(u.get(), CURLUPART_URL, url.c_str(), flags) != CURLUE_OK) return false;
   auto has = [&u](CURLUPart part) {
@@ -245,7 +245,8 @@ DWORD SplitUrl(std::string_view text, bool known_scheme_only, UrlParts &parts) {
   if (parts.hierarchical && parts.number != INTERNET_SCHEME_FILE) {
     CurlView view;
     // libcurl refuses control characters anywhere; in a path or query they
-    // are only unsafe (ICU_ESCAPE escapes them), so it judges an escaped copy.
+    // are only unsafe (the object name on the wire escapes them), so it
+    // judges an escaped copy.
     std::string judged;
     for (char c : text) {
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)

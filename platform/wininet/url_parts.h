@@ -72,8 +72,11 @@ enum class EscapeSet {
 };
 std::string Escape(std::string_view text, EscapeSet set);
 // %XX sequences become their bytes; %00 and malformed sequences stay as they
-// are, so the result never holds a NUL that would cut a C string short.
-std::string Unescape(std::string_view text);
+// are, so the result never holds a NUL that would cut a C string short. With
+// keep_delimiters, the escapes of "%" and of the URL's delimiters
+// (":/?#[]@!$&'()*+,;=") stay too: decoding them would change where a part
+// ends, so the result, escaped again for the wire, names the same resource.
+std::string Unescape(std::string_view text, bool keep_delimiters = false);
 
 }  // namespace zem::wininet
 

@@ -2,7 +2,11 @@
 // callback on the internet library's thread, against servers on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ZemSys.h"
@@ -33,7 +37,7 @@ std::vector<std::string> Lines(int nDocument) {
 // Runs the task as a caller does and tells how long the run took.
 DWORD TimedRun(const Task &task) {
   const DWORD dwStart = GetTickCount();
-  EXPECT_EQ(1, ScraRunCompany(task.doc));
+  EXPECT_EQ(1, uploadtest::RunFromFreshMessage(task.doc));
   return GetTickCount() - dwStart;
 }
 
@@ -195,32 +199,124 @@ TEST(AsyncRun, CancelCommandOfTheCallerEndsTheRun) {
   DestroyWindow(hDialog);
 }
 
-// The only test that waits for the run's time-out (45 s; it cannot be made
-// shorter). The server accepts the connection and never answers the TLS
-// handshake of the task's default flags, so the request neither completes
-// nor fails before the time-out, and no message arrives meanwhile.
-TEST(AsyncRun, RunThatNeverCompletesIsClosedByItsTimeOut) {
+// A thread that posts itself a message when it is made and, once told, takes
+// that message and handles it with `work`: a run started there counts its
+// time-out from the message's time stamp.
+class MessageHandledLater {
+ public:
+  explicit MessageHandledLater(std::function<void()> work) {
+    thread_ = std::thread([this, work] {
+      constexpr UINT kMessage = 0x8000 + 0x31;  // WM_APP + 0x31
+      PostMessageA(nullptr, kMessage, 0, 0);
+      {
+        std::unique_lock<std::mutex> held(lock_);
+        posted_ = true;
+        changed_.notify_all();
+        changed_.wait(held, [this] { return go_; });
+      }
+      MSG msg;
+      PeekMessageA(&msg, nullptr, kMessage, kMessage, PM_REMOVE);
+      work();
+    });
+    std::unique_lock<std::mutex> held(lock_);
+    changed_.wait(held, [this] { return posted_; });
+  }
+  ~MessageHandledLater() { Handle(); }
+  MessageHandledLater(const MessageHandledLater &) = delete;
+  MessageHandledLater &operator=(const MessageHandledLater &) = delete;
+
+  // Handles the message now and waits until the handler is done.
+  void Handle() {
+    {
+      std::lock_guard<std::mutex> held(lock_);
+      go_ = true;
+      changed_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool posted_ = false;
+  bool go_ = false;
+  std::thread thread_;
+};
+
+// The only test that waits for the run's time-out (45 s, which cannot be made
+// shorter). Every run here starts from a message posted at the test's start:
+//   - 40 s later, against a server that sends half the body and then stalls:
+//     the time-out counts from the message, so it ends the run 5 s in, while
+//     the download waits on the network;
+//   - more than 45 s later, against the same server: the time-out is spent
+//     at the first message of the loop, and the run is closed at once;
+//   - the same, but a task released during the run hands its dial-up
+//     connection over: the 90 s time-out of a dial-up run holds, and the run
+//     completes.
+TEST(AsyncRun, TimeOutCountsFromTheMessageAndEndsARunWaitingOnTheNetwork) {
   zemtest::ScriptedServer server;
   ASSERT_TRUE(server.ok());
-  server.Answer("*", Reply::Ok("never sent").StallBeforeHeaders(300000));
-  NoticeLog notices;
-  Task task(25);
-  ASSERT_TRUE(task.created);
-  notices.Attach(task.doc, kSecond);
-  ScSetConnStrings(task.doc, SC_STR_HOST_NAME, "127.0.0.1");
-  ScSetConnStrings(task.doc, SC_STR_APP_NAME, "/inquiry");
-  ScSetConnDWord(task.doc, SC_DW_PORT, static_cast<DWORD>(server.port()));
-  ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
-  EXPECT_GE(TimedRun(task), kRunTimeoutMs) << "the run ended before its time-out";
-  const auto lines = Lines(task.doc);
-  EXPECT_FALSE(HasLine(lines, "-- REQUEST_COMPLETE, LENGTH=16")) << uploadtest::Joined(lines);
-  EXPECT_EQ(0, std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
-              return line.rfind("-- Request complete returned error#", 0) == 0;
-            })) << "the run was ended by the request's failure, not by its time-out";
-  EXPECT_TRUE(HasLine(lines, "-- HANDLE_CLOSING (8)")) << "the time-out's close closes the handles";
-  EXPECT_EQ(nullptr, task.response);
-  EXPECT_EQ(1, uploadtest::Field(task.ctx()->bClosed));
-  EXPECT_EQ(0u, uploadtest::Field(task.ctx()->dwResultFlags));
+  server.Answer("/stalls", Reply::Ok(std::string(100, 's')).StallMidBody(120000));
+  server.Answer("/inquiry", Reply::Ok("answer=yes"));
+  // No receive time-out of the internet library: the stalled body would
+  // otherwise fail on its own after 30 s.
+  DWORD dwNoLimit = 0, dwDefault = 30000;
+  ASSERT_TRUE(InternetSetOptionA(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &dwNoLimit, sizeof dwNoLimit));
+  const DWORD dwPosted = GetTickCount();
+
+  MessageHandledLater stalled([&] {
+    Task task(25);
+    ASSERT_TRUE(task.created);
+    task.AimAt(server.port(), "/stalls");
+    ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+    EXPECT_EQ(1, ScraRunCompany(task.doc));
+    const DWORD dwEnded = GetTickCount() - dwPosted;
+    EXPECT_GE(dwEnded, kRunTimeoutMs) << "the run ended before its time-out";
+    // A hang guard: the time-out from the message, the 5 s wait of a close
+    // during the download, and slack; the server would stall for 120 s.
+    EXPECT_LT(dwEnded, kRunTimeoutMs + 5000 + 12000) << "the time-out did not end the download";
+    const auto lines = Lines(task.doc);
+    EXPECT_TRUE(HasLine(lines, "-- DataDump() Started ")) << uploadtest::Joined(lines);
+    EXPECT_TRUE(HasLine(lines, "-- HANDLE_CLOSING (8)")) << "the time-out's close closes the handles";
+    EXPECT_TRUE(HasLine(lines, "Error 12017 encountered by InternetQueryDataAvailable"))
+        << "the waiting download did not fail when the handles closed";
+    // What came before the stall is handed back, as after any download that
+    // broke off.
+    EXPECT_EQ(std::string(50, 's'), task.Answer());
+    EXPECT_EQ(1, uploadtest::Field(task.ctx()->bClosed));
+  });
+  auto OldMessageRun = [&](bool bHandOver) {
+    return [&server, bHandOver] {
+      Task task(26);
+      ASSERT_TRUE(task.created);
+      // Without the dial-up connection the run gets the stalling server: only
+      // its spent time-out can end it soon.
+      task.AimAt(server.port(), bHandOver ? "/inquiry" : "/stalls");
+      ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
+      // At the first notice a later task with a dial-up connection comes and
+      // goes; its connection passes to this task.
+      auto handOver = [](void *, int nCode, INT_PTR, INT_PTR nValue) {
+        if (nCode != NOTIFY_PROGRESS || nValue != 2) return;
+        Task dialUp(27);
+        if (dialUp.created) dialUp.ctx()->bAutodial = 1;
+      };
+      if (bHandOver) ScraSetClassNotifyProc(handOver, nullptr, 0, task.doc);
+      const DWORD dwStart = GetTickCount();
+      EXPECT_EQ(1, ScraRunCompany(task.doc));
+      EXPECT_LT(GetTickCount() - dwStart, 20000u) << "a hang guard: the spent time-out did not end the run";
+      EXPECT_EQ(bHandOver ? 1 : 0, uploadtest::Field(task.ctx()->bAutodial));
+      EXPECT_EQ(bHandOver ? "answer=yes" : "", task.Answer()) << uploadtest::Joined(Lines(task.doc));
+    };
+  };
+  MessageHandledLater spent(OldMessageRun(false));
+  MessageHandledLater handedOver(OldMessageRun(true));
+
+  SleepEx(kRunTimeoutMs - 5000, FALSE);
+  stalled.Handle();
+  ASSERT_GT(GetTickCount() - dwPosted, kRunTimeoutMs);
+  spent.Handle();
+  handedOver.Handle();
+  InternetSetOptionA(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &dwDefault, sizeof dwDefault);
 }
 
 }  // namespace

@@ -122,12 +122,17 @@ TEST(LogReport, DateAndTimeLinesAndEmptySections) {
     EXPECT_EQ(c.shape, text) << "flags " << std::hex << c.flags;
   }
 
-  // Without a path the report goes to "ScLogs.TXT" in the current folder.
+  // Without a path the report goes to "ScLogs.TXT" in the current folder;
+  // an empty or unreadable path is tried as it is, and writes nothing.
   char szCwd[4096];
   ASSERT_NE(nullptr, getcwd(szCwd, sizeof szCwd));
   ASSERT_EQ(0, chdir(dir.path().c_str()));
+  EXPECT_EQ(1, ScraWriteLogs(task.doc, SC_LOG_STATUS, ""));
+  EXPECT_EQ(1, ScraWriteLogs(task.doc, SC_LOG_STATUS, reinterpret_cast<const char *>(0x7FFF00000000)));
+  const bool bWrittenWithoutPath = access("ScLogs.TXT", F_OK) == 0;
   EXPECT_EQ(1, ScraWriteLogs(task.doc, SC_LOG_STATUS, nullptr));
   ASSERT_EQ(0, chdir(szCwd));
+  EXPECT_FALSE(bWrittenWithoutPath) << "an empty or unreadable path fell back to the default file";
   EXPECT_EQ(0u, zemtest::read_file(dir.file("ScLogs.TXT")).find("Status Log:\r\n\r\n-- Success\r\n"));
 
   EXPECT_EQ(0, ScraWriteLogs(999, SC_LOG_ALL, dir.file("none.txt").c_str())) << "an unknown task";

@@ -164,8 +164,12 @@ TEST(SyncRun, SendsThreeTimesWhileTheServerAnswersNoContent) {
   Task task(3);
   ASSERT_TRUE(task.created);
   task.AimAt(server.port());
+  // A length beyond the data is taken; no more than the data is sent.
+  ASSERT_EQ(1, ScSetConnDWord(task.doc, SC_DW_DATA_LENGTH, 1000));
   EXPECT_EQ(1, ScraRunCompany(task.doc));
   EXPECT_EQ(3u, server.RequestCount()) << "one send and two more attempts";
+  EXPECT_EQ("name=Ann&id=42", server.Received()[0].body);
+  EXPECT_EQ("14", server.Received()[0].Header("Content-length"));
   const auto lines = StatusLinesWithoutTime(task.doc);
   EXPECT_EQ(2, std::count(lines.begin(), lines.end(), "<time> Retry Sending Request Retry"));
   EXPECT_EQ(3, std::count(lines.begin(), lines.end(), "-- Status Code Pass 204 received"));
@@ -269,30 +273,75 @@ TEST(SyncRun, DefaultFlagsReachATlsServer) {
   unsetenv("SSL_CERT_FILE");
 }
 
+// The survey reads its letters in either case; the request sets the proxy
+// credentials only for the letters "M" and "3".
 TEST(SyncRun, ConfigurationLetterMGoesThroughTheNamedProxy) {
   zemtest::ScriptedServer server;
   zemtest::TinyProxy proxy;
   ASSERT_TRUE(server.ok() && proxy.ok());
   server.Answer("/inquiry", Reply::Ok("via proxy"));
-  Task task(8);
-  ASSERT_TRUE(task.created);
-  task.AimAt(server.port());
-  ScSetConnStrings(task.doc, SC_STR_PROXY_CFG, "M");
-  ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, proxy.Address().c_str());
-  EXPECT_EQ(1, ScraRunCompany(task.doc));
-  EXPECT_EQ("via proxy", task.Answer());
-  const auto got = server.Received();
-  ASSERT_EQ(1u, got.size());
-  EXPECT_NE(std::string::npos, got[0].Header("Via").find("zemproxy")) << "the request did not pass the proxy";
-  const auto lines = StatusLinesWithoutTime(task.doc);
-  const std::vector<std::string> survey = {"-- Proxy settings loading from ZEM configuation file.",
-                                           "-- InternetAccessType  [Named Proxy]", "-- Internet szAccess   [3] ",
-                                           "-- Internet Cfg. modes [M] ",
-                                           "-- Internet Proxy Svrs [" + proxy.Address() + "] "};
-  const auto from = uploadtest::LinesFrom(lines, survey[0]);
-  ASSERT_GE(from.size(), survey.size());
-  EXPECT_EQ(uploadtest::Joined(survey), uploadtest::Joined({from.begin(), from.begin() + 5}));
-  EXPECT_EQ(1, std::count(lines.begin(), lines.end(), "-- Opening Internet using Proxy"));
+  for (const char *letters : {"M", "m"}) {
+    SCOPED_TRACE(letters);
+    server.ClearReceived();
+    Task task(8);
+    ASSERT_TRUE(task.created);
+    task.AimAt(server.port());
+    ScSetConnStrings(task.doc, SC_STR_PROXY_CFG, letters);
+    ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, proxy.Address().c_str());
+    ScSetConnStrings(task.doc, SC_STR_PROXY_USER, "pxuser");
+    EXPECT_EQ(1, ScraRunCompany(task.doc));
+    EXPECT_EQ("via proxy", task.Answer());
+    const auto got = server.Received();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_NE(std::string::npos, got[0].Header("Via").find("zemproxy")) << "the request did not pass the proxy";
+    const auto lines = StatusLinesWithoutTime(task.doc);
+    const std::vector<std::string> survey = {"-- Proxy settings loading from ZEM configuation file.",
+                                             "-- InternetAccessType  [Named Proxy]", "-- Internet szAccess   [3] ",
+                                             std::string("-- Internet Cfg. modes [") + letters + "] ",
+                                             "-- Internet Proxy Svrs [" + proxy.Address() + "] "};
+    const auto from = uploadtest::LinesFrom(lines, survey[0]);
+    ASSERT_GE(from.size(), survey.size());
+    EXPECT_EQ(uploadtest::Joined(survey), uploadtest::Joined({from.begin(), from.begin() + 5}));
+    EXPECT_EQ(1, std::count(lines.begin(), lines.end(), "-- Opening Internet using Proxy"));
+    const bool bSet = std::any_of(lines.begin(), lines.end(), [](const std::string &line) {
+      return line.rfind("-- Setting Proxy Server access parameters ", 0) == 0;
+    });
+    EXPECT_EQ(letters[0] == 'M', bSet);
+  }
+}
+
+// The answer of a later run replaces the earlier one, which is freed (the
+// sanitizer build reports a leak otherwise) whatever the caller did to
+// cbResponse; a task without a response address keeps its answer itself.
+TEST(SyncRun, LaterAnswerReplacesTheEarlierOneWithOrWithoutAResponseAddress) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  for (const bool bAddress : {true, false}) {
+    SCOPED_TRACE(bAddress ? "with an address" : "without one");
+    std::string data = "id=1";
+    void *pvData = &data[0];
+    void *pvAnswer = nullptr;
+    ASSERT_EQ(1, ScraAddNewDoc(&pvData, bAddress ? &pvAnswer : nullptr, 4, 0, 9, 0));
+    ScSetConnStrings(9, SC_STR_HOST_NAME, "127.0.0.1");
+    ScSetConnStrings(9, SC_STR_APP_NAME, "/inquiry");
+    ScSetConnDWord(9, SC_DW_PORT, static_cast<DWORD>(server.port()));
+    ScSetConnDWord(9, SC_DW_HTTP_FLAGS, uploadtest::kPlainHttpFlags);
+    for (const char *answer : {"first", "second"}) {
+      server.Answer("/inquiry", Reply::Ok(answer));
+      REQUEST_CONTEXT *ctx = ScQueryRqCtxPtr(9);
+      ctx->nResult = SC_RESULT_SUCCESS;
+      ctx->cbResponse = 0;
+      EXPECT_EQ(1, ScraRunCompany(9));
+      const char *pszHeld = static_cast<const char *>(ScQueryTuRspPtr(9));
+      ASSERT_NE(nullptr, pszHeld);
+      EXPECT_STREQ(answer, pszHeld);
+      if (bAddress) {
+        EXPECT_EQ(pvAnswer, static_cast<const void *>(pszHeld));
+      }
+    }
+    EXPECT_EQ(1, ScraCloseTask(9));
+    EXPECT_EQ(nullptr, pvAnswer);
+  }
 }
 
 }  // namespace

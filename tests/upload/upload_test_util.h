@@ -112,6 +112,18 @@ inline HWND ProgressDialog() {
                             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
 }
 
+// Runs the task as a caller's message handler does: an asynchronous run
+// counts its time-out from the time of the message being handled, so the
+// thread first takes a message of its own, posted now (the thread's last
+// message may be arbitrarily old).
+inline int RunFromFreshMessage(int nDocument) {
+  constexpr UINT kRunMessage = 0x8000 + 0x2A;  // WM_APP + 0x2A
+  PostMessageA(nullptr, kRunMessage, 0, 0);
+  MSG msg;
+  PeekMessageA(&msg, nullptr, kRunMessage, kRunMessage, PM_REMOVE);
+  return ScraRunCompany(nDocument);
+}
+
 inline std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
   std::vector<std::string> all;
   for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());

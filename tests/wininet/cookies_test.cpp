@@ -3,7 +3,10 @@
 // each test keeps to paths of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "internet_test_util.h"
 #include "loopback_servers.h"
@@ -94,6 +97,99 @@ TEST(Cookies, TheCookieFunctionsShareTheJarWithRequests) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_UNRECOGNIZED_SCHEME), GetLastError());
   EXPECT_FALSE(InternetGetCookieA(nullptr, nullptr, small, &size));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+}
+
+// Which hosts a cookie set by one host goes back to: a Domain must be the
+// host or a parent of it that is no public suffix, an address sets cookies
+// for itself only, and malformed or oversized cookies are refused.
+TEST(Cookies, AHostSetsCookiesOnlyForItselfAndItsRegistrableParents) {
+  const std::vector<std::string> probes = {"a.example.com", "b.example.com", "example.com", "other.com",
+                                           "com", "a.b.co.uk", "b.co.uk", "x.co.uk", "site.github.io",
+                                           "other.github.io", "127.0.0.2", "127.0.0.3"};
+  struct Row {
+    const char *host;
+    std::string attributes;  // after "name=v"
+    std::set<std::string> visible;
+  };
+  const std::set<std::string> example = {"a.example.com", "b.example.com", "example.com"};
+  const Row rows[] = {
+      {"a.example.com", "; Domain=com", {}},
+      {"a.example.com", "; Domain=.com", {}},
+      {"a.example.com", "; Domain=example.com", example},
+      {"a.example.com", "; domain=.EXAMPLE.com", example},
+      {"a.example.com", "", {"a.example.com"}},
+      {"a.example.com", "; Domain=b.example.com", {}},
+      {"a.example.com", "; Domain=ample.com", {}},
+      {"a.example.com", "; Domain=a.example.com.evil", {}},
+      {"com", "; Domain=com", {"com"}},
+      {"a.b.co.uk", "; Domain=co.uk", {}},
+      {"a.b.co.uk", "; Domain=b.co.uk", {"a.b.co.uk", "b.co.uk"}},
+      {"site.github.io", "; Domain=github.io", {}},
+      {"site.github.io", "; Domain=site.github.io", {"site.github.io"}},
+      {"127.0.0.2", "; Domain=127.0.0.2", {"127.0.0.2"}},
+      {"127.0.0.2", "; Domain=0.0.2", {}},
+  };
+  int n = 0;
+  for (const Row &row : rows) {
+    const std::string name = "psl" + std::to_string(n++);
+    const std::string url = std::string("http://") + row.host + "/";
+    const BOOL stored = InternetSetCookieA(url.c_str(), nullptr, (name + "=v" + row.attributes).c_str());
+    EXPECT_EQ(!row.visible.empty(), stored != FALSE) << row.host << row.attributes;
+    for (const std::string &probe : probes) {
+      DWORD error = 0;
+      const std::string got = GetCookie("http://" + probe + "/", &error, 0, name.c_str());
+      EXPECT_EQ(row.visible.count(probe) ? name + "=v" : "", got) << row.host << row.attributes << " at " << probe;
+    }
+  }
+  // Sizes and contents: name and value share 4096 bytes; no controls.
+  struct Limit {
+    std::string cookie;
+    bool stored;
+  };
+  const Limit limits[] = {
+      {"big=" + std::string(4093, 'v'), true},
+      {"big2=" + std::string(4093, 'v'), false},
+      {"crlf=a\r\nX-Injected: 1", false},
+      {"nul=a\x01" "b", false},
+  };
+  for (const Limit &limit : limits) {
+    EXPECT_EQ(limit.stored, InternetSetCookieA("http://limits.example.com/", nullptr, limit.cookie.c_str()) != FALSE)
+        << limit.cookie.substr(0, 12);
+  }
+}
+
+TEST(Cookies, EachDomainKeepsItsNewestFifty) {
+  const std::string url = "http://count.test/";
+  for (int i = 0; i < 60; ++i) {
+    ASSERT_TRUE(InternetSetCookieA(url.c_str(), ("n" + std::to_string(i)).c_str(), "v"));
+  }
+  ASSERT_TRUE(InternetSetCookieA("http://other.test/", "kept", "v"));
+  DWORD error = 0;
+  const std::string all = GetCookie(url, &error);
+  EXPECT_EQ(std::string::npos, all.find("n9=")) << "the oldest of the domain went";
+  EXPECT_EQ(0u, all.find("n10=v; ")) << all;
+  EXPECT_NE(std::string::npos, all.find("; n59=v")) << all;
+  EXPECT_EQ(50u, static_cast<size_t>(std::count(all.begin(), all.end(), '=')));
+  EXPECT_EQ("kept=v", GetCookie("http://other.test/", &error)) << "other domains keep theirs";
+}
+
+// A server reached through a proxy under a public name: its cookie for a
+// public suffix is dropped, the one for its own parent domain kept.
+TEST(Cookies, AServerCannotSetCookiesForAPublicSuffix) {
+  zemtest::ScriptedServer server;  // plays the proxy, answering for any host
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x").Header("Set-Cookie: wide=1; Domain=com").Header(
+                         "Set-Cookie: narrow=1; Domain=served.com"));
+  const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
+  for (const char *host : {"a.served.com", "b.served.com"}) {
+    OpenRequest r(80, "GET", "/", 0, INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr, host);
+    ASSERT_TRUE(r.Send()) << GetLastError();
+  }
+  const auto got = server.Received();
+  ASSERT_EQ(2u, got.size());
+  EXPECT_EQ("narrow=1", got[1].Header("Cookie"));
+  DWORD error = 0;
+  EXPECT_EQ("", GetCookie("http://elsewhere.com/", &error, 0, "wide"));
 }
 
 }  // namespace

@@ -75,6 +75,37 @@ TEST(Failures, AStallAfterTheHeadTimesTheReadOut) {
   }
 }
 
+// The final head is due within the receive time-out of the request going
+// out, however the server spreads interim answers over it; a body may
+// trickle, each pause within the time-out.
+TEST(Failures, TheFinalHeadIsDueWithinTheReceiveTimeOut) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  // Interim answers in three bursts, each pause shorter than the time-out,
+  // together longer; the final answer comes last.
+  Reply interims = Reply::Ok().StatusLine("HTTP/1.1 100 Continue").StallAfterHeaders(800).StallMidBody(800);
+  interims.content_length = false;
+  for (int i = 0; i < 40; ++i) interims.body += "HTTP/1.1 100 Continue\r\n\r\n";
+  interims.body += "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nlate";
+  server.Answer("/interims", interims);
+  server.Answer("/trickle", Reply::Ok("patience").StallAfterHeaders(800).StallMidBody(800));
+  struct Case {
+    const char *path;
+    DWORD status;
+    const char *body;
+  };
+  // An interim answer that nothing final follows in time is the response.
+  for (const Case &c : {Case{"/interims", 100, ""}, Case{"/trickle", 200, "patience"}}) {
+    OpenRequest r(server.port(), "GET", c.path);
+    SetReceiveTimeout(r.request, 1000);
+    ASSERT_TRUE(r.Send()) << c.path << ": " << wintest::LastResponseText();
+    EXPECT_EQ(c.status, wintest::StatusCode(r.request)) << c.path;
+    DWORD error = 0;
+    EXPECT_EQ(c.body, wintest::ReadBody(r.request, &error)) << c.path;
+    EXPECT_EQ(0u, error) << c.path;
+  }
+}
+
 TEST(Failures, TheReceiveTimeOutCountsFromTheReadNotFromTheLastByte) {
   zemtest::ScriptedServer server;
   ASSERT_TRUE(server.ok());
@@ -90,31 +121,127 @@ TEST(Failures, TheReceiveTimeOutCountsFromTheReadNotFromTheLastByte) {
   EXPECT_EQ(0u, error);
 }
 
-TEST(Failures, ResetsAndAbortsHaveTheirOwnCodes) {
+// Every way a body can be cut short ends in an error from the reads, after
+// the bytes that did arrive, never in a clean end; a head whose framing
+// cannot be trusted fails the send.
+TEST(Failures, NoBodyCutShortEndsCleanly) {
   zemtest::ScriptedServer server;
   ASSERT_TRUE(server.ok());
   const std::string body(20000, 'c');
-  server.Answer("/reset-early", Reply::Ok(body).CutAfter(0, ConnectionEnd::Reset));
-  server.Answer("/reset-mid", Reply::Ok(body).CutAfter(5000, ConnectionEnd::Reset));
-  server.Answer("/close-mid", Reply::Ok(body).CutAfter(5000, ConnectionEnd::Close));
-  {
-    OpenRequest r(server.port(), "GET", "/reset-early");
-    EXPECT_FALSE(r.Send());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CONNECTION_RESET), GetLastError());
-  }
+  const std::string ok = "HTTP/1.1 200 OK\r\n";
+  const std::string chunked = ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n";
   struct Case {
     const char *path;
-    DWORD error;
+    Reply reply;
+    bool sent;        // whether the head is good enough for the send to succeed
+    DWORD error;      // of the read (or of the send)
+    std::string got;  // what the reads hand out first
+    const char *why;  // in the description
   };
-  for (const Case &c : {Case{"/reset-mid", ERROR_INTERNET_CONNECTION_RESET},
-                        Case{"/close-mid", ERROR_INTERNET_CONNECTION_ABORTED}}) {
+  const Case cases[] = {
+      {"/reset-early", Reply::Ok(body).CutAfter(0, ConnectionEnd::Reset), false, ERROR_INTERNET_CONNECTION_RESET,
+       "", "reset"},
+      {"/reset-mid", Reply::Ok(body).CutAfter(5000, ConnectionEnd::Reset), true, ERROR_INTERNET_CONNECTION_RESET,
+       "", "reset"},  // a reset may take unread bytes with it
+      {"/close-mid", Reply::Ok(body).CutAfter(5000, ConnectionEnd::Close), true, ERROR_INTERNET_CONNECTION_ABORTED,
+       "c", "remaining"},
+      {"/short-length", Reply::Raw(ok + "Content-Length: 100\r\n\r\nhello"), true,
+       ERROR_INTERNET_CONNECTION_ABORTED, "hello", "95 bytes remaining"},
+      {"/bad-chunk", Reply::Raw(chunked + "zz\r\nmore\r\n0\r\n\r\n"), true, ERROR_HTTP_INVALID_SERVER_RESPONSE,
+       "hello", "chunked"},
+      {"/huge-chunk", Reply::Raw(chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\nmore"), true,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "hello", "chunked"},
+      {"/negative-chunk", Reply::Raw(chunked + "-5\r\nmore\r\n0\r\n\r\n"), true,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "hello", "chunked"},
+      {"/no-last-chunk", Reply::Raw(chunked), true, ERROR_INTERNET_CONNECTION_ABORTED, "hello", "remaining"},
+      {"/close-in-chunk", Reply::Raw(chunked + "10\r\nabc"), true, ERROR_INTERNET_CONNECTION_ABORTED, "helloabc",
+       "remaining"},
+      {"/negative-length", Reply::Raw(ok + "Content-Length: -5\r\n\r\nhello"), false,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "", "Content-Length"},
+      {"/huge-length", Reply::Raw(ok + "Content-Length: 99999999999999999999999\r\n\r\nhello"), false,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "", "Content-Length"},
+      {"/word-length", Reply::Raw(ok + "Content-Length: five\r\n\r\nhello"), false,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "", "Content-Length"},
+      {"/two-lengths", Reply::Raw(ok + "Content-Length: 5\r\nContent-Length: 10\r\n\r\nhellohello"), false,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "", "Content-Length"},
+      {"/listed-lengths", Reply::Raw(ok + "Content-Length: 5, 10\r\n\r\nhellohello"), false,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE, "", "Content-Length"},
+      // The controls: lengths that agree, and a body that ends with the connection.
+      {"/same-lengths", Reply::Raw(ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello"), true, 0, "hello",
+       ""},
+      {"/close-delimited", Reply::Raw(ok + "\r\nhello"), true, 0, "hello", ""},
+  };
+  for (const Case &c : cases) {
+    server.Answer(c.path, c.reply);
     OpenRequest r(server.port(), "GET", c.path);
-    ASSERT_TRUE(r.Send()) << c.path;
     DWORD error = 0;
-    const std::string got = wintest::ReadBody(r.request, &error);
+    std::string got;
+    if (r.Send()) {
+      EXPECT_TRUE(c.sent) << c.path;
+      got = wintest::ReadBody(r.request, &error);
+    } else {
+      error = GetLastError();
+      EXPECT_FALSE(c.sent) << c.path << ": " << wintest::LastResponseText();
+    }
     EXPECT_EQ(c.error, error) << c.path;
-    EXPECT_GT(body.size(), got.size()) << c.path;
-    EXPECT_EQ(got, body.substr(0, got.size())) << "bytes read before the failure are the body's own";
+    EXPECT_EQ(c.got, got.substr(0, c.got.size())) << c.path << ": the bytes that arrived come first";
+    if (c.error == 0) {
+      EXPECT_EQ(c.got, got) << c.path;
+      continue;
+    }
+    EXPECT_GT(c.sent ? body.size() : 1, got.size()) << c.path;
+    const std::string text = wintest::LastResponseText();
+    EXPECT_NE(std::string::npos, text.find(c.why)) << c.path << ": " << text;
+    // The failure stays: asking again does not turn it into an end of body.
+    if (c.sent) {
+      DWORD available = 1;
+      EXPECT_FALSE(InternetQueryDataAvailable(r.request, &available, 0, 0)) << c.path;
+      EXPECT_EQ(c.error, GetLastError()) << c.path;
+    }
+  }
+}
+
+// A read or query waiting for bytes fails as soon as its request handle is
+// closed, in either kind of session, instead of waiting for the server.
+TEST(Failures, ClosingTheRequestEndsAWaitingReadAtOnce) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok(std::string(1000, 'w')).StallMidBody(15000));
+  for (const bool async : {false, true}) {
+    for (const bool query : {false, true}) {
+      wintest::Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr,
+                                            async ? INTERNET_FLAG_ASYNC : 0));
+      wintest::Handle connection(InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(server.port()),
+                                                  nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+      HINTERNET request = HttpOpenRequestA(connection, "GET", "/", nullptr, nullptr, nullptr, 0, 0);
+      ASSERT_NE(nullptr, request);
+      SetReceiveTimeout(request, 30000);
+      const BOOL sent = HttpSendRequestA(request, nullptr, 0, nullptr, 0);
+      ASSERT_TRUE(sent || (async && GetLastError() == ERROR_IO_PENDING)) << GetLastError();
+      DWORD error = 0;
+      std::string body;
+      std::thread reader([&] {
+        // Reads until the stall in the middle of the body, then waits there.
+        char buffer[4096];
+        for (;;) {
+          DWORD n = 0;
+          const BOOL ok = query ? InternetQueryDataAvailable(request, &n, 0, 0)
+                                : InternetReadFile(request, buffer, sizeof buffer, &n);
+          if (!ok) {
+            error = GetLastError();
+            return;
+          }
+          if (n == 0) return;
+          if (query && !InternetReadFile(request, buffer, n, &n)) return;
+          body.append(buffer, n);
+        }
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_TRUE(InternetCloseHandle(request));
+      reader.join();
+      EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED), error) << async << query;
+      EXPECT_GT(1000u, body.size()) << "the wait ended before the server's pause did";
+    }
   }
 }
 

@@ -2,7 +2,11 @@
 // goes on the wire for each method, and how bodies come back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "internet_test_util.h"
 #include "loopback_servers.h"
@@ -214,6 +218,157 @@ TEST(Requests, ReadFileFillsTheBufferUntilTheBodyEnds) {
   EXPECT_EQ(20000u, read) << "the last read returns what is left";
   ASSERT_TRUE(InternetReadFile(r.request, buffer.data(), 30000, &read));
   EXPECT_EQ(0u, read) << "the end of the body reads as zero bytes";
+}
+
+// No CR or LF a caller passes reaches the request's head: each text that
+// could carry one into it is refused by the call that takes it (87, or 12153
+// for header lines, with nothing of that call applied); the object name is
+// escaped instead. Every refused call is followed by a send where one is
+// still possible, and the server must never see the injected line.
+TEST(Requests, NoLineBreakOfACallersTextReachesTheWire) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  const INTERNET_PORT port = static_cast<INTERNET_PORT>(server.port());
+  // The texts of a whole road from session to sent request; the code of the
+  // first call that fails, 0 when the request went out.
+  struct Texts {
+    const char *agent = "zemtest", *proxy = nullptr, *bypass = nullptr, *server = "127.0.0.1", *user = nullptr,
+               *password = nullptr, *verb = "POST", *object = "/", *version = nullptr, *referrer = nullptr,
+               *accept = nullptr, *headers = nullptr;
+    DWORD option = 0;  // a text option set on the request, to the text under test
+    const char *option_text = nullptr;
+  };
+  auto send = [&](const Texts &t) -> DWORD {
+    const DWORD access = t.proxy != nullptr ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT;
+    wintest::Handle session(InternetOpenA(t.agent, access, t.proxy, t.bypass, 0));
+    if (session.get() == nullptr) return GetLastError();
+    wintest::Handle connection(
+        InternetConnectA(session, t.server, port, t.user, t.password, INTERNET_SERVICE_HTTP, 0, 0));
+    if (connection.get() == nullptr) return GetLastError();
+    const char *types[] = {t.accept, nullptr};
+    wintest::Handle request(HttpOpenRequestA(connection, t.verb, t.object, t.version, t.referrer, types, 0, 0));
+    if (request.get() == nullptr) return GetLastError();
+    DWORD error = 0;
+    if (t.option != 0 && !InternetSetOptionA(request, t.option, const_cast<char *>(t.option_text),
+                                             static_cast<DWORD>(strlen(t.option_text)))) {
+      error = GetLastError();
+    }
+    // A refused header call is followed by a send all the same: nothing of it may show.
+    if (t.headers != nullptr && !HttpAddRequestHeadersA(request, t.headers, static_cast<DWORD>(-1),
+                                                         HTTP_ADDREQ_FLAG_ADD) && error == 0) {
+      error = GetLastError();
+    }
+    if (!HttpSendRequestA(request, t.headers, t.headers ? static_cast<DWORD>(-1) : 0, nullptr, 0) && error == 0) {
+      error = GetLastError();
+    }
+    if (t.headers != nullptr) HttpSendRequestA(request, nullptr, 0, nullptr, 0);
+    return error;
+  };
+  using Setter = void (*)(Texts &, const char *);
+  struct Row {
+    const char *where;
+    Setter set;
+    DWORD expected;
+    bool lines = false;  // a block of header lines, where CR LF separates lines
+  };
+  const Row rows[] = {
+      {"header value", [](Texts &t, const char *s) { t.headers = s; }, ERROR_HTTP_INVALID_HEADER, true},
+      {"verb", [](Texts &t, const char *s) { t.verb = s; }, ERROR_INVALID_PARAMETER},
+      {"version", [](Texts &t, const char *s) { t.version = s; }, ERROR_INVALID_PARAMETER},
+      {"referrer", [](Texts &t, const char *s) { t.referrer = s; }, ERROR_INVALID_PARAMETER},
+      {"accept type", [](Texts &t, const char *s) { t.accept = s; }, ERROR_INVALID_PARAMETER},
+      {"agent", [](Texts &t, const char *s) { t.agent = s; }, ERROR_INVALID_PARAMETER},
+      {"proxy", [](Texts &t, const char *s) { t.proxy = s; }, ERROR_INVALID_PARAMETER},
+      {"proxy bypass", [](Texts &t, const char *s) { t.proxy = "127.0.0.1:1", t.bypass = s; }, ERROR_INVALID_PARAMETER},
+      {"server", [](Texts &t, const char *s) { t.server = s; }, ERROR_INVALID_PARAMETER},
+      {"user", [](Texts &t, const char *s) { t.user = s, t.password = "p"; }, ERROR_INVALID_PARAMETER},
+      {"password", [](Texts &t, const char *s) { t.user = "u", t.password = s; }, ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_USERNAME",
+       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_USERNAME, t.option_text = s; },
+       ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PASSWORD",
+       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_PASSWORD, t.option_text = s; },
+       ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PROXY_USERNAME",
+       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_PROXY_USERNAME, t.option_text = s; },
+       ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_PROXY_PASSWORD",
+       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_PROXY_PASSWORD, t.option_text = s; },
+       ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_USER_AGENT",
+       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_USER_AGENT, t.option_text = s; },
+       ERROR_INVALID_PARAMETER},
+      // The object name is escaped on its way out, so it may hold anything.
+      {"object", [](Texts &t, const char *s) { t.object = s; }, 0},
+  };
+  for (const Row &row : rows) {
+    for (const std::string breaker : {"\r\n", "\n", "\r"}) {
+      if (row.lines && breaker == "\r\n") continue;
+      const std::string text = (row.lines ? "X-Before: 1\r\nX-Value: a" : "/a") + breaker + "X-Injected: 1";
+      Texts texts;
+      row.set(texts, text.c_str());
+      EXPECT_EQ(row.expected, send(texts)) << row.where << " with " << breaker.size() << "-byte " << int(breaker[0]);
+    }
+  }
+  wintest::Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  INTERNET_PROXY_INFO info{INTERNET_OPEN_TYPE_PROXY, "a\r\nX-Injected: 1", nullptr};
+  EXPECT_FALSE(InternetSetOptionA(session, INTERNET_OPTION_PROXY, &info, sizeof info));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError()) << "INTERNET_OPTION_PROXY";
+  for (const zemtest::ReceivedRequest &got : server.Received()) {
+    EXPECT_EQ(0u, got.HeaderCount("X-Injected")) << got.target;
+    EXPECT_EQ(0u, got.HeaderCount("X-Before")) << "nothing of a refused header call is applied";
+    EXPECT_EQ(std::string::npos, got.target.find_first_of("\r\n")) << got.target;
+  }
+  EXPECT_LT(10u, server.RequestCount()) << "the requests after each refusal were sent";
+}
+
+bool EqualsNoCase(const std::string &a, const std::string &b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The client's road from a URL to the wire: crack it with ICU_ESCAPE into
+// buffers, open the request with path and extra information as the object
+// name. Escapes come out decoded, but those of "%" and of delimiters stay, so
+// the server is asked for the same resource.
+TEST(Requests, ACrackedPathGoesOutAsTheSameResource) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("x"));
+  struct Row {
+    const char *path;    // as written in the URL
+    const char *object;  // path and extra information as cracked
+    const char *target;  // what the server receives
+  };
+  const Row rows[] = {
+      {"/dir%20one/file%41.txt", "/dir one/fileA.txt", "/dir%20one/fileA.txt"},
+      {"/a%2Fb%3Fc%23d", "/a%2Fb%3Fc%23d", "/a%2Fb%3Fc%23d"},
+      {"/p%2541%25", "/p%2541%25", "/p%2541%25"},
+      {"/q?x=%26y&z=%41%20", "/q?x=%26y&z=A ", "/q?x=%26y&z=A%20"},
+      {"/%C3%A9t%C3%A9", "/\xC3\xA9t\xC3\xA9", "/%C3%A9t%C3%A9"},
+      {"/a%zz%0", "/a%zz%0", "/a%zz%0"},
+      {"/f?a#frag", "/f?a#frag", "/f?a"},
+  };
+  for (const Row &row : rows) {
+    const std::string url = server.Url(row.path);
+    char path[256] = "", extra[256] = "";
+    URL_COMPONENTSA uc{};
+    uc.dwStructSize = sizeof uc;
+    uc.lpszUrlPath = path;
+    uc.dwUrlPathLength = sizeof path;
+    uc.lpszExtraInfo = extra;
+    uc.dwExtraInfoLength = sizeof extra;
+    ASSERT_TRUE(InternetCrackUrlA(url.c_str(), 0, ICU_ESCAPE, &uc)) << row.path << ": " << GetLastError();
+    const std::string object = std::string(path) + extra;
+    EXPECT_EQ(row.object, object) << row.path;
+    OpenRequest r(server.port(), "GET", object.c_str());
+    ASSERT_TRUE(r.Send()) << row.path << ": " << wintest::LastResponseText();
+    // libcurl may write the hex digits of escapes in small letters: the same URL.
+    EXPECT_TRUE(EqualsNoCase(row.target, server.Received().back().target))
+        << row.path << " went out as " << server.Received().back().target;
+  }
 }
 
 }  // namespace

@@ -179,4 +179,34 @@ TEST(Responses, LargeHeadsAreReadWhole) {
   EXPECT_EQ("body", wintest::ReadBody(r.request));
 }
 
+// A head too large to hold, or holding a NUL, is a malformed answer with a
+// description of why, not memory taken without bound.
+TEST(Responses, OversizedOrNulHeadsAreRefused) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  Reply many = Reply::Ok("x"), wide = Reply::Ok("x"), long_line = Reply::Ok("x");
+  for (int i = 0; i < 2000; ++i) many.Header("X-" + std::to_string(i) + ": v");
+  for (int i = 0; i < 6; ++i) wide.Header("X-" + std::to_string(i) + ": " + std::string(60000, 'w'));
+  long_line.Header("X-Long: " + std::string(200000, 'l'));
+  struct Case {
+    const char *path;
+    Reply reply;
+    const char *why;
+  };
+  const Case cases[] = {
+      {"/many", many, "lines"},
+      {"/wide", wide, "bytes"},
+      {"/long-line", long_line, "100 KiB"},
+      {"/nul", Reply::Ok("x").Header(std::string("X-Nul: a\0b", 11)), "Nul byte"},
+  };
+  for (const Case &c : cases) {
+    server.Answer(c.path, c.reply);
+    OpenRequest r(server.port(), "GET", c.path);
+    EXPECT_FALSE(r.Send()) << c.path;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_INVALID_SERVER_RESPONSE), GetLastError()) << c.path;
+    const std::string text = wintest::LastResponseText();
+    EXPECT_NE(std::string::npos, text.find(c.why)) << c.path << ": " << text;
+  }
+}
+
 }  // namespace

@@ -51,7 +51,7 @@ Cracked CrackIntoBuffers(const char *url, DWORD flags = 0, DWORD url_length = 0)
 
 // Each part copied into a buffer of its own: scheme as written, the scheme's
 // default port when none is given, credentials decoded only with ICU_DECODE,
-// unsafe characters escaped only with ICU_ESCAPE, the extra information with
+// path and extra information decoded with ICU_ESCAPE too, the extra information with
 // its leading "?" and the fragment.
 TEST(CrackUrl, SplitsUrlsIntoTheirParts) {
   struct Case {
@@ -73,8 +73,8 @@ TEST(CrackUrl, SplitsUrlsIntoTheirParts) {
        "p@ss word", "/a/b", ""},
       {"http://[::1]:8080/x?y", 0, INTERNET_SCHEME_HTTP, 8080, "::1", "", "", "/x", "?y"},
       {"https://[2001:db8::7]/", 0, INTERNET_SCHEME_HTTPS, 443, "2001:db8::7", "", "", "/", ""},
-      {"http://h/a b/\"c\"?q=x y|z", ICU_ESCAPE, INTERNET_SCHEME_HTTP, 80, "h", "", "", "/a%20b/%22c%22",
-       "?q=x%20y%7Cz"},
+      {"http://h/dir%20one/file%41.txt?q=%26x%20y", ICU_ESCAPE, INTERNET_SCHEME_HTTP, 80, "h", "", "",
+       "/dir one/fileA.txt", "?q=%26x y"},
       {"http://h/a b", 0, INTERNET_SCHEME_HTTP, 80, "h", "", "", "/a b", ""},
       {"mailto:someone@example.com?subject=hi", 0, INTERNET_SCHEME_MAILTO, 0, "", "", "", "someone@example.com",
        "?subject=hi"},
