@@ -61,6 +61,7 @@ install(FILES ${PROJECT_BINARY_DIR}/zemhttpConfig.cmake ${PROJECT_BINARY_DIR}/ze
 # serves a package for /usr and an install into any other prefix.
 set(ZEM_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH ZEM_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" ZEM_PC_TO_PREFIX "${ZEM_PC_TO_PREFIX}")
 set(ZEM_PC_PREFIX "\${pcfiledir}/${ZEM_PC_TO_PREFIX}")
 foreach(dir LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")

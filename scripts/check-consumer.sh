@@ -9,7 +9,7 @@
 # the system's default search paths are used (an installed package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-work=$1 libdir=$2 prefix=${3:-}
+work=$1 libdir=$2 prefix=${3:+$(realpath "$3")}
 jobs=${JOBS:-2}
 
 for how in cmake pkgconfig; do

@@ -6,7 +6,8 @@
 Each library (default: the three of the project; NAME "zemhttp" is the file
 LIBDIR/libzemhttp.so.<version>) must carry a versioned SONAME, and is listed
 with `nm -D --defined-only`. A C symbol must be declared
-with one of the export macros in include/*.h or platform/include/*.h. A C++
+with one of the export macros in include/*.h or platform/include/*.h, or be a
+table named by a ZEM_*_SYMBOL macro there. A C++
 symbol, compared by its demangled name, must belong to an exported class: one
 of its members, its virtual table or its type information.
 """
@@ -34,6 +35,9 @@ def declared_interface():
     macros = "|".join(EXPORT_MACROS)
     for header in HEADERS:
         text = strip_comments(header.read_text())
+        # A table a module exports for the platform to look up by name
+        # (messages, resources) is declared by the macro naming its symbol.
+        c_names.update(re.findall(r'#define\s+\w+_SYMBOL\s+"(%s)"' % IDENTIFIER, text))
         text = re.sub(r"#define[^\n]*(\\\n[^\n]*)*", " ", text)
         for match in re.finditer(r"\bclass\s+(?:%s)\s+(%s)[^{;]*\{" % (macros, IDENTIFIER), text):
             body, depth, end = match.end(), 1, match.end()
