@@ -4,7 +4,7 @@
 #include <ZemHttp.h>
 
 #include <cstdio>
-#include <vector>
+#include <string>
 
 int main() {
   CZemHttp http;
@@ -29,9 +29,10 @@ int main() {
               static_cast<unsigned>(http.GetLastInternetError()), szError);
 
   // The log as one text: ask for the length, then fill a buffer that holds it.
-  std::vector<char> log(static_cast<size_t>(http.GetDebugBuffer(nullptr)) + 1, '\0');
-  http.GetDebugBuffer(log.data());
-  std::printf("service log, %d lines:\n%s", http.GetDbgLineCount(), log.data());
+  const int cchLog = http.GetDebugBuffer(nullptr);
+  std::string log(cchLog > 0 ? static_cast<size_t>(cchLog) : 0, '\0');
+  http.GetDebugBuffer(&log[0]);
+  std::printf("service log, %d lines:\n%s", http.GetDbgLineCount(), log.c_str());
 
   for (unsigned int uCode : {200u, 206u, 404u, 503u, 306u}) {
     char szShort[64];

@@ -12,6 +12,8 @@ packages=(
   libproxy-dev
   libpacparser-dev
   clang libclang-rt-14-dev
+  doxygen
+  dpkg-dev file
 )
 
 missing=()

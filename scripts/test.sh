@@ -1,47 +1,71 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, a
-# soak with faults, the AddressSanitizer + UndefinedBehaviorSanitizer build, a
-# consumer project built against the installed library, each fuzz target for
-# a short while, and the asynchronous paths under ThreadSanitizer.
+# Installs what is missing, builds, and runs every test: the normal build
+# (Release, g++), a soak with faults, the exported symbols, the reference
+# documentation, a consumer project built against the installed library and
+# against the installed Debian packages, a Release build with clang, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build (Debug), each fuzz target
+# for a short while, and the asynchronous paths under ThreadSanitizer.
+# Every build treats warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=${JOBS:-2}
+strict=-DZEMHTTP_WARNINGS_AS_ERRORS=ON
+# Each step's heading carries the minutes and seconds since the start, so a
+# CI log shows what each step costs (the whole must stay well under 30 min).
+step() { printf '== [%d:%02d] %s\n' $((SECONDS / 60)) $((SECONDS % 60)) "$1"; }
 
 bash scripts/install-deps.sh
 
-echo "== build and test (RelWithDebInfo)"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEMHTTP_BUILD_BENCH=ON >/dev/null
+step "build and test (Release, g++)"
+# The /usr prefix gives the Debian library folder (lib/<multiarch>) to the
+# packages made from this build; the install below names its own prefix.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DZEMHTTP_BUILD_BENCH=ON $strict >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== soak: threads x requests with faults leave no descriptor or thread behind"
+step "soak: threads x requests with faults leave no descriptor or thread behind"
 ./build/bin/soak "${SOAK_THREADS:-4}" "${SOAK_REQUESTS:-200}" 300
 
-echo "== the upload record's documented 32-bit layout"
+step "the upload record's documented 32-bit layout"
 bash scripts/check-32bit-layout.sh
 
-echo "== install and build a consumer against the installed tree"
+step "exported symbols: versioned SONAMEs, only what the public headers declare"
+python3 scripts/check-exports.py build/lib
+
+step "reference of the public headers (Doxygen; an undocumented member fails)"
+cmake --build build --target docs
+
+step "install and build a consumer against the installed tree (CMake package, pkg-config)"
 rm -rf _install build-consumer
 cmake --install build --prefix "$root/_install" >/dev/null
-cmake -S tests/consumer -B build-consumer -DCMAKE_PREFIX_PATH="$root/_install" >/dev/null
-cmake --build build-consumer -j"$jobs"
-./build-consumer/consumer
+bash scripts/check-consumer.sh build-consumer "$(dirname "$(find _install -type f -name 'libzemhttp.so.*')")" _install
 
-echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=address,undefined -DZEMHTTP_BUILD_BENCH=OFF >/dev/null
+step "Debian packages: build, install, build the consumer against /usr, run the tool, remove"
+rm -rf build/packages
+(cd build && cpack -G DEB >/dev/null)
+bash scripts/check-packages.sh build/packages build-consumer-deb
+
+step "Release build with clang: libraries, tool, examples, tests (the suite ran above)"
+cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DZEMHTTP_BUILD_BENCH=OFF $strict >/dev/null
+cmake --build build-clang -j"$jobs"
+
+step "build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=address,undefined -DZEMHTTP_BUILD_BENCH=OFF \
+  $strict >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-echo "== fuzz targets (clang, libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer)"
+step "fuzz targets (clang, libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DZEMHTTP_BUILD_FUZZERS=ON -DZEMHTTP_BUILD_BENCH=OFF >/dev/null
+  -DZEMHTTP_BUILD_FUZZERS=ON -DZEMHTTP_BUILD_BENCH=OFF $strict >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzzers
 bash tests/fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-20}"
 
-echo "== asynchronous paths with ThreadSanitizer"
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=thread -DZEMHTTP_BUILD_BENCH=OFF >/dev/null
+step "asynchronous paths with ThreadSanitizer"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZEMHTTP_SANITIZE=thread -DZEMHTTP_BUILD_BENCH=OFF $strict >/dev/null
 cmake --build build-tsan -j"$jobs" --target wininet_tests upload_tests wininet_double
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^(Async|AsyncRun)\.'

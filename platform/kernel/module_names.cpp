@@ -14,6 +14,10 @@
 
 #include "paths.h"
 
+#ifndef ZEM_SO_SUFFIX
+#define ZEM_SO_SUFFIX ".so"
+#endif
+
 namespace zem::platform {
 namespace {
 
@@ -63,12 +67,15 @@ std::string ModuleKey(const std::string &name) {
 }
 
 std::string SystemLibraryPath(const std::string &name) {
+  // The files are named by their SONAME (e.g. "libzemwininet.so.0"): the bare
+  // ".so" links belong to the development files and may be missing.
   static const struct {
     const char *key;
     const char *file;
   } kSystemLibraries[] = {
-      {"WININET", "libzemwininet.so"}, {"ZEMHTTP", "libzemhttp.so"},       {"ZEMSYS", "libzemplatform.so"},
-      {"KERNEL32", "libzemplatform.so"}, {"USER32", "libzemplatform.so"}, {"JSPROXY", "libzemjsproxy.so"},
+      {"WININET", "libzemwininet" ZEM_SO_SUFFIX},  {"ZEMHTTP", "libzemhttp" ZEM_SO_SUFFIX},
+      {"ZEMSYS", "libzemplatform" ZEM_SO_SUFFIX},  {"KERNEL32", "libzemplatform" ZEM_SO_SUFFIX},
+      {"USER32", "libzemplatform" ZEM_SO_SUFFIX},  {"JSPROXY", "libzemjsproxy" ZEM_SO_SUFFIX},
   };
   const std::string key = ModuleKey(name);
   for (const auto &library : kSystemLibraries) {

@@ -6,7 +6,13 @@
 #include <cstdio>
 
 int main() {
+  SetLastError(0);  // the platform library is linked as well
   CZemHttp http;
+  // The internet library is found by name beside the installed platform.
+  if (!http.CheckSystemAvailable()) {
+    std::fprintf(stderr, "consumer: WININET.DLL was not loaded\n");
+    return 1;
+  }
   http.EnableLogging(50, 10, 10);
   http.SetError(0, "consumer: no error %d", 87);
 

@@ -10,8 +10,9 @@ constexpr size_t kMessageSlots = 5;  // the last slot ends the table
 // exported name is only an alias. And the
 // table sits in a section of its own, which the sanitizer leaves out of its
 // one-definition check: two modules' tables are not one variable defined
-// twice.
-static ZEM_MESSAGE_ENTRY g_messages[kMessageSlots] __asm__("zem_double_message_table")
+// twice. Only the alias refers to the table, hence "used" (clang would call
+// it unused).
+static ZEM_MESSAGE_ENTRY g_messages[kMessageSlots] __asm__("zem_double_message_table") __attribute__((used))
     __attribute__((section(".data.zem_double_messages"))) = {
     {ERROR_INTERNET_TIMEOUT, "Test double: the operation timed out\r\n"},
     {ERROR_INTERNET_INVALID_URL, "Test double: the URL is invalid\r\n"},
