@@ -157,7 +157,7 @@ std::vector<HeaderField> Transfer::BuildWireHeaders() const {
 
 DWORD Transfer::ConfigureEasy(std::string *detail) {
   // Every step starts afresh: nothing of the step before decides this one.
-  phase_ = Phase::kConnecting;
+  SetStage(Stage::kResolving);
   in_block_ = false;
   informational_.reset();
   tentative_.reset();
