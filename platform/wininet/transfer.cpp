@@ -71,7 +71,7 @@ void Transfer::End(DWORD error, std::string detail) {
 }
 
 Transfer::Transfer(SendSpec setup)
-    : spec_(std::move(setup)), engine_(Engine::Instance()), body_(spec_.body), body_copy_(spec_.ownedBody) {}
+    : spec_(std::move(setup)), engine_(Engine::Instance()), body_(spec_.body), body_copy_(spec_.owned_body) {}
 
 void Transfer::LetGoOfCallerBody() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -320,7 +320,7 @@ Transfer::Clock::time_point Transfer::Deadline() const {
   // read of the platform's library waits; a caller that paused between two
   // reads has its time-out counted from its new wait.
   if (!spec_.async && waiting_ == 0) return Clock::time_point::max();
-  const DWORD limit = stage_ == Stage::kSending ? spec_.sendTimeout : spec_.receiveTimeout;
+  const DWORD limit = stage_ == Stage::kSending ? spec_.send_timeout : spec_.receive_timeout;
   if (IsUnlimitedTimeout(limit)) return Clock::time_point::max();
   // The final answer's head is due within the time-out of the request going
   // out, however many interim answers or header lines trickle in meanwhile.
@@ -649,7 +649,7 @@ DWORD Transfer::Failure(CURLcode result, std::string *detail) {
     const bool sending = stage_ == Stage::kSending;
     *detail = std::string(MessageText(ERROR_INTERNET_TIMEOUT)) + " (" +
               (sending ? "the server took none of the request for " : "no data came from the server for ") +
-              std::to_string(sending ? spec_.sendTimeout : spec_.receiveTimeout) + " ms, " + target_host_ + ":" +
+              std::to_string(sending ? spec_.send_timeout : spec_.receive_timeout) + " ms, " + target_host_ + ":" +
               std::to_string(target_port_) + ")";
     return ERROR_INTERNET_TIMEOUT;
   }

@@ -41,17 +41,17 @@ struct SendSpec {
   std::string method;
   bool http10 = false;
   HeaderList headers;              // the request's own list
-  std::string userAgent;           // "" sends none
+  std::string user_agent;          // "" sends none
   // A body given whole: the caller's own bytes, which a synchronous send
-  // borrows while HttpSendRequestA runs, or a view of `ownedBody`.
+  // borrows while HttpSendRequestA runs, or a view of `owned_body`.
   std::string_view body;
-  std::shared_ptr<const std::string> ownedBody;
+  std::shared_ptr<const std::string> owned_body;
   bool streamed = false;           // a body written piece by piece (HttpSendRequestExA)
-  long long streamedSize = -1;     // its announced size; -1 when unknown (sent chunked)
+  long long streamed_size = -1;    // its announced size; -1 when unknown (sent chunked)
   std::string user, password;      // server credentials
-  std::string proxyUser, proxyPassword;
+  std::string proxy_user, proxy_password;
   ProxyRules proxies;
-  DWORD connectTimeout = 0, sendTimeout = 0, receiveTimeout = 0;  // ms; see kNoTimeout
+  DWORD connect_timeout = 0, send_timeout = 0, receive_timeout = 0;  // ms; see IsUnlimitedTimeout
   DWORD flags = 0;                 // the request's INTERNET_FLAG_* values
   std::shared_ptr<ConnectionPool> pool;
   StatusTarget status;             // the request handle's callback
