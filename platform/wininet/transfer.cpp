@@ -57,6 +57,7 @@ bool Transfer::IsLegalMove(Stage from, Stage to) {
 void Transfer::SetStage(Stage to) {
   if (to == stage_) return;
   assert(IsLegalMove(stage_, to));
+  assert(!head_ || to >= Stage::kBody);  // a final head is never taken back
   ZEM_ENGINE_TRACE("%p stage %s -> %s", handle(), StageName(stage_), StageName(to));
   stage_ = to;
   done_ = to == Stage::kDone || to == Stage::kFailed;
