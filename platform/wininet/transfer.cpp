@@ -55,7 +55,9 @@ bool Transfer::IsLegalMove(Stage from, Stage to) {
 }
 
 void Transfer::SetStage(Stage to) {
-  if (to == stage_) return;
+  // A transfer that ended (its handle closed) may hear libcurl's callbacks
+  // until the engine takes it out: they change nothing.
+  if (to == stage_ || done_) return;
   assert(IsLegalMove(stage_, to));
   assert(!head_ || to >= Stage::kBody);  // a final head is never taken back
   ZEM_ENGINE_TRACE("%p stage %s -> %s", handle(), StageName(stage_), StageName(to));
