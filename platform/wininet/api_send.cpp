@@ -31,16 +31,16 @@ SendSpec BuildSpec(const Request &request, std::string_view body) {
   setup.method = request.verb;
   setup.http10 = request.http10;
   setup.headers = request.headers;
-  setup.userAgent = EffectiveText(&request, &HandleOptions::userAgent);
+  setup.user_agent = EffectiveText(&request, &HandleOptions::userAgent);
   setup.body = body;
   setup.user = EffectiveText(&request, &HandleOptions::userName);
   setup.password = EffectiveText(&request, &HandleOptions::password);
-  setup.proxyUser = EffectiveText(&request, &HandleOptions::proxyUserName);
-  setup.proxyPassword = EffectiveText(&request, &HandleOptions::proxyPassword);
+  setup.proxy_user = EffectiveText(&request, &HandleOptions::proxyUserName);
+  setup.proxy_password = EffectiveText(&request, &HandleOptions::proxyPassword);
   setup.proxies = session.rules;
-  setup.connectTimeout = EffectiveTimeout(&request, &HandleOptions::connectTimeout);
-  setup.sendTimeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
-  setup.receiveTimeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
+  setup.connect_timeout = EffectiveTimeout(&request, &HandleOptions::connectTimeout);
+  setup.send_timeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
+  setup.receive_timeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
   setup.pool = session.pool;
   setup.status = {request.handle, request.context, request.callback};
   setup.async = (session.flags & INTERNET_FLAG_ASYNC) != 0;
@@ -74,22 +74,22 @@ std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &ex
     // body then: the transfer keeps a copy. A synchronous one borrows it.
     if (setup.async && !body.empty()) {
       try {
-        setup.ownedBody = std::make_shared<const std::string>(body);
+        setup.owned_body = std::make_shared<const std::string>(body);
       } catch (const std::bad_alloc &) {
         Fail(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
       }
-      setup.body = *setup.ownedBody;
+      setup.body = *setup.owned_body;
     }
     if (streamed_size != -2) {
       setup.streamed = true;
-      setup.streamedSize = streamed_size;
+      setup.streamed_size = streamed_size;
       if (streamed_size < 0) {
         // Without a size the body goes chunked, unless the caller gave its length.
         const HeaderField *length = setup.headers.Find("Content-Length");
         if (length != nullptr && !length->value.empty() &&
             length->value.find_first_not_of("0123456789") == std::string::npos) {
-          setup.streamedSize = std::stoll(length->value);
+          setup.streamed_size = std::stoll(length->value);
         } else if (setup.http10) {
           Fail(ERROR_INVALID_PARAMETER, "An HTTP/1.0 request needs its body's size in dwBufferTotal.");
           return nullptr;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <vector>
 
+#include "engine_trace.h"
 #include "transfer.h"
 
 namespace zem::wininet {
@@ -55,62 +56,71 @@ void Engine::Post(Op op, const std::shared_ptr<Transfer> &transfer, bool backgro
   commands_.push_back({op, transfer});
   thread_.EnsureRunning([this] { Run(); });
   // Should the driver stop before it gets to it, the engine thread runs it.
-  if (background) background_command_ = true;
-  if (driving_) {
+  if (background) role_.NoteBackgroundCommand();
+  if (role_.taken()) {
     curl_multi_wakeup(multi_);  // the driver may be waiting for sockets
   } else if (background) {
     wake_engine_.notify_one();
   }
 }
 
-void Engine::Progress(std::unique_lock<std::mutex> &transfer_lock, std::condition_variable &changed, int &waiters) {
+void Engine::Progress(std::unique_lock<std::mutex> &transfer_lock, std::condition_variable &changed, int &waiters,
+                      const void *handle) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (driving_ && !engine_driving_) {
+  if (role_.CallerDrives()) {
     // Another caller drives and touches this transfer when anything arrives;
     // when it stops, the engine thread drives for this one.
-    ++passive_waiters_;
+    role_.BeginPassiveWait();
     lock.unlock();
+    ZEM_ENGINE_TRACE("%p waits while another caller drives", handle);
     ++waiters;
-    changed.wait(transfer_lock);
+    changed.wait_for(transfer_lock, std::chrono::milliseconds(kMaxPollMs));
     --waiters;
     lock.lock();
-    --passive_waiters_;
+    role_.EndPassiveWait();
     return;
   }
   // The driver's callbacks take the transfer's lock.
   transfer_lock.unlock();
   bool waited = false;
-  if (driving_) {
+  if (role_.taken()) {
     // The engine thread drives: it hands over after its round, which may
     // already have brought what this caller waits for.
-    ++role_wanted_;
+    role_.BeginWanting();
     curl_multi_wakeup(multi_);
-    role_free_.wait(lock, [this] { return !driving_; });
-    --role_wanted_;
+    ZEM_ENGINE_TRACE("%p waits for the engine thread to hand over", handle);
+    role_free_.wait(lock, [this] { return !role_.taken(); });
+    role_.EndWanting();
     waited = true;
   }
-  driving_ = true;
-  lock.unlock();
-  Step(!waited);
-  lock.lock();
-  ReleaseRole(lock);
+  ZEM_ENGINE_TRACE("%p role: the waiting caller drives", handle);
+  DriveOnce(lock, DrivingRole::Driver::kCaller, !waited);
   lock.unlock();
   transfer_lock.lock();
 }
 
-bool Engine::EngineHasWork() const {
-  return background_count_ > 0 || passive_waiters_ > 0 || background_command_;
+void Engine::DriveOnce(std::unique_lock<std::mutex> &lock, DrivingRole::Driver who, bool may_wait) {
+  role_.Take(who);
+  lock.unlock();
+  Step(may_wait);
+  lock.lock();
+  ReleaseRole();
 }
 
-void Engine::ReleaseRole(std::unique_lock<std::mutex> &) {
-  driving_ = false;
-  engine_driving_ = false;
-  if (role_wanted_ > 0) {
-    role_free_.notify_one();
-  } else if (EngineHasWork() || thread_.sessions() == 0) {
-    // With the last session gone the engine thread may be waiting only for
-    // the driver to step aside before it ends.
-    wake_engine_.notify_one();
+void Engine::ReleaseRole() {
+  switch (role_.Release(thread_.sessions())) {
+    case DrivingRole::Wake::kCaller:
+      ZEM_ENGINE_TRACE("role: free, handed to a waiting caller");
+      role_free_.notify_one();
+      return;
+    case DrivingRole::Wake::kEngineThread:
+      ZEM_ENGINE_TRACE("role: free, the engine thread woken");
+      // With the last session gone the engine thread may be waiting only for
+      // the driver to step aside before it ends.
+      wake_engine_.notify_one();
+      return;
+    case DrivingRole::Wake::kNobody:
+      return;
   }
 }
 
@@ -118,18 +128,17 @@ void Engine::Run() {
   t_on_engine_thread = true;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    if (!driving_ && role_wanted_ == 0 && EngineHasWork()) {
-      driving_ = engine_driving_ = true;
-      lock.unlock();
-      Step(true);
-      lock.lock();
-      ReleaseRole(lock);
+    if (role_.EngineShouldDrive()) {
+      ZEM_ENGINE_TRACE("role: the engine thread drives");
+      DriveOnce(lock, DrivingRole::Driver::kEngineThread, true);
       continue;
     }
-    if (thread_.sessions() == 0 && !driving_ && active_count_ == 0 && commands_.empty()) {
+    if (thread_.sessions() == 0 && !role_.taken() && role_.active_count() == 0 && commands_.empty()) {
+      ZEM_ENGINE_TRACE("engine thread ends: no session left");
       thread_.Ended();
       return;
     }
+    role_.CheckBeforeEngineSleeps();
     wake_engine_.wait(lock);
   }
 }
@@ -145,7 +154,7 @@ void Engine::Step(bool may_wait) {
     // Also what arrived while waiting: the wake-up that ended the wait.
     std::lock_guard<std::mutex> lock(mutex_);
     commands.swap(commands_);
-    background_command_ = false;
+    role_.CommandsTaken();
   }
   for (const Command &command : commands) Execute(command);
   commands.clear();
@@ -159,8 +168,7 @@ void Engine::Step(bool may_wait) {
   size_t background = 0;
   for (const auto &entry : active_) background += entry.second->async() ? 1 : 0;
   std::lock_guard<std::mutex> lock(mutex_);
-  active_count_ = active_.size();
-  background_count_ = background;
+  role_.NoteActive(active_.size(), background);
 }
 
 void Engine::Execute(const Command &command) {
@@ -227,6 +235,7 @@ int Engine::EnforceTimeouts() {
     }
   }
   for (CURL *easy : expired) {
+    ZEM_ENGINE_TRACE("%p time-out: nothing from the server within its limit", active_[easy]->handle());
     active_[easy]->MarkTimedOut();
     Finish(easy, CURLE_OPERATION_TIMEDOUT);
   }

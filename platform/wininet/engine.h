@@ -8,6 +8,35 @@
 // only the time somebody waited. The driver reports progress into the
 // transfers, enforces the time-outs, and pauses and resumes transfers whose
 // readers fall behind.
+//
+// Concurrency contract
+//
+// Why one multi handle and one driver at a time: libcurl lets no two threads
+// use a handle at once, and the connections it keeps for reuse belong to the
+// handle that made them. One multi handle shares every connection between
+// all transfers; one driver at a time keeps libcurl single-threaded without a
+// lock held across its calls. Whoever drives (DrivingRole, driving_role.h)
+// runs Step: the commands, curl_multi_perform, the finished transfers and
+// the time-outs.
+//
+// Who touches what:
+// - Engine::multi_, active_, wait_ms_: the driver only, without a lock (the
+//   role is handed over under mutex_, which orders the driver's writes
+//   before the next driver's reads).
+// - Engine::commands_, role_, thread_: anyone, under Engine::mutex_.
+// - A Transfer's libcurl handle and step state (easy_, url_, wire_list_,
+//   the target and redirect fields, the head being read): set up by Prepare
+//   on the sending thread before Start, then the driver's only. Fields the
+//   callers read as well (stage, heads, queues, the waiting count, the
+//   upload offset, the reports) are under the transfer's mutex_; transfer.h
+//   lists which are which.
+// - CallbackThread's queue: under its own mutex.
+//
+// Lock order: a transfer's mutex, then Engine::mutex_, then the callback
+// thread's mutex. Nothing takes a transfer's mutex while holding the
+// engine's: the driver calls into transfers with no engine lock held, and a
+// caller drops its transfer's lock before it drives (libcurl's callbacks take
+// it). No lock is held while a status callback runs.
 #ifndef ZEM_WININET_ENGINE_H
 #define ZEM_WININET_ENGINE_H
 
@@ -19,6 +48,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "driving_role.h"
 #include "thread_lifetime.h"
 
 namespace zem::wininet {
@@ -51,7 +81,11 @@ class Engine {
   // One step towards what a caller waits for: the caller drives the engine
   // itself if it can have it, else waits until its transfer changes.
   // `transfer_lock` (the transfer's mutex) is held on entry and on return.
-  void Progress(std::unique_lock<std::mutex> &transfer_lock, std::condition_variable &changed, int &waiters);
+  // A caller that waits while another caller drives waits at most one
+  // engine round's length, then looks again: the role may be free by then.
+  // `handle` names the request in the trace.
+  void Progress(std::unique_lock<std::mutex> &transfer_lock, std::condition_variable &changed, int &waiters,
+                const void *handle);
 
   static bool OnEngineThread();
 
@@ -69,7 +103,9 @@ class Engine {
   // One round of driving: wait for sockets (until woken, or not at all),
   // run the commands, let libcurl work, finish what ended, enforce time-outs.
   void Step(bool may_wait);
-  void ReleaseRole(std::unique_lock<std::mutex> &lock);
+  void ReleaseRole();
+  // Drives one round as `who`, the role taken and given back under the lock.
+  void DriveOnce(std::unique_lock<std::mutex> &lock, DrivingRole::Driver who, bool may_wait);
   void Execute(const Command &command);
   void Finish(CURL *easy, CURLcode result);
   int EnforceTimeouts();
@@ -80,13 +116,7 @@ class Engine {
   std::condition_variable role_free_;    // callers wait here to drive
   std::deque<Command> commands_;
   ThreadLifetime thread_;
-  bool driving_ = false;         // some thread drives now
-  bool engine_driving_ = false;  // ... and it is the engine thread
-  int role_wanted_ = 0;          // callers waiting to drive
-  int passive_waiters_ = 0;      // callers waiting while another caller drives
-  bool background_command_ = false;  // a command the engine thread should run
-  size_t active_count_ = 0;      // active_.size() as of the last round
-  size_t background_count_ = 0;  // active asynchronous transfers, likewise
+  DrivingRole role_;
   // The driver's alone.
   std::unordered_map<CURL *, std::shared_ptr<Transfer>> active_;
   int wait_ms_ = 0;

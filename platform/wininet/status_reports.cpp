@@ -117,9 +117,11 @@ void CallbackThread::Run() {
     if (!queue_.empty()) {
       StatusReport report = std::move(queue_.front());
       queue_.pop_front();
+      thread_.EnterCallerCode();
       lock.unlock();
       Deliver(report);
       lock.lock();
+      thread_.LeaveCallerCode();
       continue;
     }
     if (thread_.sessions() == 0) {

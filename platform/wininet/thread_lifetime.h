@@ -20,15 +20,23 @@ class ThreadLifetime {
   void EnsureRunning(const std::function<void()> &loop);
   // Said by the thread's loop as it leaves, the lock still held.
   void Ended();
+  // Said by the thread around a call into the caller's code (a status
+  // callback), which may wait for anything, even for the thread closing the
+  // last session.
+  void EnterCallerCode();
+  void LeaveCallerCode() { in_caller_code_ = false; }
   // One session fewer. After the last, `wake` lets the loop notice, and the
   // caller waits for the thread to end and collects it, unless it is that
-  // thread itself. The wait is bounded: a callback still running may be
-  // waiting for this very caller; the thread then ends later by itself.
+  // thread itself. The thread's own work never waits for a caller, so that
+  // wait has no limit; a thread inside a callback is waited for at most 5 s
+  // (the callback may be waiting for this very caller), and then ends by
+  // itself once the callback returns, collected by the next start.
   void RemoveSession(std::unique_lock<std::mutex> &lock, const std::function<void()> &wake, bool on_thread);
 
  private:
   int sessions_ = 0;
   bool running_ = false;
+  bool in_caller_code_ = false;
   std::thread thread_;
   std::condition_variable ended_;
 };

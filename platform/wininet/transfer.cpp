@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <cstring>
 
@@ -12,6 +13,7 @@
 #include "cookie_jar.h"
 #include "easy_handles.h"
 #include "engine.h"
+#include "engine_trace.h"
 #include "error_map.h"
 #include "failure.h"
 
@@ -19,8 +21,60 @@ namespace zem::wininet {
 
 bool IsUnlimitedTimeout(DWORD ms) { return ms == 0 || ms == static_cast<DWORD>(-1); }
 
+const char *Transfer::StageName(Stage stage) {
+  switch (stage) {
+    case Stage::kResolving: return "resolving";
+    case Stage::kConnecting: return "connecting";
+    case Stage::kSending: return "sending";
+    case Stage::kAwaitingHead: return "awaiting the head";
+    case Stage::kBody: return "body";
+    case Stage::kDone: return "done";
+    case Stage::kFailed: return "failed";
+  }
+  return "?";
+}
+
+// A step may open a new connection (a retry, a challenge answered on a fresh
+// one) or send again (a rewind) until its final head is in; a redirection
+// starts a new step; any stage but a final one may end.
+bool Transfer::IsLegalMove(Stage from, Stage to) {
+  if (from == Stage::kDone || from == Stage::kFailed) return false;
+  switch (to) {
+    case Stage::kResolving:
+      return from != Stage::kBody;
+    case Stage::kConnecting:
+    case Stage::kSending:
+    case Stage::kAwaitingHead:
+    case Stage::kBody:
+      return from < Stage::kBody;
+    case Stage::kDone:
+    case Stage::kFailed:
+      return true;
+  }
+  return false;
+}
+
+void Transfer::SetStage(Stage to) {
+  // A transfer that ended (its handle closed) may hear libcurl's callbacks
+  // until the engine takes it out: they change nothing.
+  if (to == stage_ || done_) return;
+  assert(IsLegalMove(stage_, to));
+  assert(!head_ || to >= Stage::kBody);  // a final head is never taken back
+  ZEM_ENGINE_TRACE("%p stage %s -> %s", handle(), StageName(stage_), StageName(to));
+  stage_ = to;
+  done_ = to == Stage::kDone || to == Stage::kFailed;
+}
+
+void Transfer::End(DWORD error, std::string detail) {
+  error_ = error;
+  error_detail_ = std::move(detail);
+  ZEM_ENGINE_TRACE("%p ends: %lu %s", handle(), static_cast<unsigned long>(error), error_detail_.c_str());
+  SetStage(error == 0 ? Stage::kDone : Stage::kFailed);
+  changed_.notify_all();
+}
+
 Transfer::Transfer(SendSpec setup)
-    : spec_(std::move(setup)), engine_(Engine::Instance()), body_(spec_.body), body_copy_(spec_.ownedBody) {}
+    : spec_(std::move(setup)), engine_(Engine::Instance()), body_(spec_.body), body_copy_(spec_.owned_body) {}
 
 void Transfer::LetGoOfCallerBody() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -60,7 +114,12 @@ void Transfer::ReleaseEasy() {
 
 // ---- callers ----
 
-void Transfer::Wait(std::unique_lock<std::mutex> &lock) { engine_.Progress(lock, changed_, waiters_); }
+// One step of a caller's wait; the reports that came meanwhile reach the
+// caller's callback on its own thread before it looks again.
+void Transfer::Wait(std::unique_lock<std::mutex> &lock) {
+  engine_.Progress(lock, changed_, waiters_, handle());
+  DeliverLocalReports(lock);
+}
 
 // Marks a caller's call that may wait (the transfer's lock held throughout):
 // its time-out counts from the call's start.
@@ -96,8 +155,6 @@ DWORD Transfer::WaitForResponse(std::string *detail) {
     Wait(lock);
   }
   DeliverLocalReports(lock);
-  // A synchronous request reports while its sender waits, and no longer.
-  reporting_ = false;
   if (head_) return 0;
   *detail = error_detail_;
   return error_;
@@ -229,12 +286,11 @@ void Transfer::Cancel() {
     std::lock_guard<std::mutex> lock(mutex_);
     running = !released_;
     if (!done_) {
-      done_ = true;
-      error_ = ERROR_INTERNET_OPERATION_CANCELLED;
-      error_detail_ = "The request handle was closed while the request was in progress.";
+      End(ERROR_INTERNET_OPERATION_CANCELLED, "The request handle was closed while the request was in progress.");
     }
     cancelled_ = true;
     queue_.Clear();
+    local_reports_.clear();
     changed_.notify_all();
   }
   // A transfer the engine has let go of needs nothing more from it.
@@ -252,7 +308,7 @@ void Transfer::Report(StatusReport report) {
   if (!spec_.status.enabled() || cancelled_) return;
   if (spec_.async) {
     CallbackThread::Instance().Post(std::move(report));
-  } else if (reporting_) {
+  } else {
     local_reports_.push_back(std::move(report));
     changed_.notify_all();
   }
@@ -262,16 +318,16 @@ Transfer::Clock::time_point Transfer::Deadline() const {
   std::lock_guard<std::mutex> lock(mutex_);
   // Waiting for the caller (to read, or to write the next piece) is no
   // fault of the server's.
-  if (done_ || paused_ || upload_paused_ || phase_ == Phase::kConnecting) return Clock::time_point::max();
+  if (done_ || paused_ || upload_paused_ || !RequestStarted()) return Clock::time_point::max();
   // A synchronous request is only waited for while its caller waits, as a
   // read of the platform's library waits; a caller that paused between two
   // reads has its time-out counted from its new wait.
   if (!spec_.async && waiting_ == 0) return Clock::time_point::max();
-  const DWORD limit = phase_ == Phase::kSending ? spec_.sendTimeout : spec_.receiveTimeout;
+  const DWORD limit = stage_ == Stage::kSending ? spec_.send_timeout : spec_.receive_timeout;
   if (IsUnlimitedTimeout(limit)) return Clock::time_point::max();
   // The final answer's head is due within the time-out of the request going
   // out, however many interim answers or header lines trickle in meanwhile.
-  const bool awaiting_head = phase_ == Phase::kWaiting && !head_ && !tentative_ && redirect_to_.empty();
+  const bool awaiting_head = stage_ == Stage::kAwaitingHead && !tentative_ && redirect_to_.empty();
   const Clock::time_point last = awaiting_head ? sent_at_ : last_activity_;
   const Clock::time_point since = spec_.async ? last : std::max(last, wait_started_);
   return since + std::chrono::milliseconds(limit);
@@ -305,7 +361,7 @@ size_t Transfer::OnHeader(char *data, size_t size, size_t count, void *self) {
   }
   if (!transfer->in_block_) {
     if (line.empty()) return length;
-    if (!transfer->receiving_reported_ && transfer->phase_ != Phase::kConnecting) {
+    if (!transfer->receiving_reported_ && transfer->RequestStarted()) {
       transfer->receiving_reported_ = true;
       transfer->Report(PlainReport(transfer->spec_.status, INTERNET_STATUS_RECEIVING_RESPONSE));
     }
@@ -318,7 +374,7 @@ size_t Transfer::OnHeader(char *data, size_t size, size_t count, void *self) {
     transfer->block_.AddLine(line);
   } else {
     transfer->in_block_ = false;
-    if (transfer->phase_ != Phase::kConnecting && transfer->block_.status >= 200) {
+    if (transfer->RequestStarted() && transfer->block_.status >= 200) {
       std::string fault = transfer->block_.LengthFault();
       if (!fault.empty()) return transfer->RefuseHead(std::move(fault));
     }
@@ -333,8 +389,11 @@ size_t Transfer::RefuseHead(std::string why) {
   return 0;
 }
 
+// The step's request is all on the wire. A final head that came before the
+// body was all sent leaves the stage at kBody.
 void Transfer::RequestSent() {
-  phase_ = Phase::kWaiting;
+  if (stage_ == Stage::kBody) return;
+  SetStage(Stage::kAwaitingHead);
   sent_at_ = Clock::now();
 }
 
@@ -355,7 +414,7 @@ bool Transfer::FollowsRedirect(const ResponseHead &head) const {
 }
 
 void Transfer::EndOfHead() {
-  if (phase_ == Phase::kConnecting) {
+  if (!RequestStarted()) {
     // Before the request went out only a proxy answers: its reply to CONNECT.
     proxy_head_ = block_;
     return;
@@ -368,23 +427,64 @@ void Transfer::EndOfHead() {
   const DWORD status = block_.status;
   Report(status >= 100 && status < 200 ? NumberReport(spec_.status, INTERNET_STATUS_INTERMEDIATE_RESPONSE, status)
                                        : NumberReport(spec_.status, INTERNET_STATUS_RESPONSE_RECEIVED, head_bytes_));
-  if (status >= 100 && status < 200) {
-    informational_ = block_;
-  } else if (FollowsRedirect(block_)) {
-    redirect_to_ = block_.fields.Find("Location")->value;
-    redirect_status_ = status;
-    discard_body_ = true;
-  } else if ((status == 401 && server_auth_) || (status == 407 && proxy_auth_)) {
-    // libcurl answers a challenge it can meet with a new request; this head is
-    // final only if the body follows or the transfer ends with it.
-    tentative_ = block_;
-  } else {
-    Publish(std::move(block_));
+  SettleHead(HeadMoment::kHeadEnded);
+}
+
+// The one place that decides which head is the final answer, at each moment
+// that can settle it:
+// - a head ended (block_): a 1xx is passed over (the last one kept), a
+//   redirection that is followed is no answer, a 401/407 that libcurl may
+//   answer itself with a new request is held; any other head is final;
+// - body bytes arrive: a held 401/407 was the answer after all;
+// - the step ended well without a final head: a held 401/407, else the last
+//   1xx, is the answer;
+// - the step failed without one: a 1xx that nothing followed is the answer
+//   (unless the handle was closed or a head refused), and so is a proxy's
+//   refusal of a tunnel (407 and the like); *error is then cleared.
+void Transfer::SettleHead(HeadMoment moment, DWORD *error) {
+  if (head_) return;
+  switch (moment) {
+    case HeadMoment::kHeadEnded: {
+      const DWORD status = block_.status;
+      if (status >= 100 && status < 200) {
+        informational_ = block_;
+      } else if (FollowsRedirect(block_)) {
+        redirect_to_ = block_.fields.Find("Location")->value;
+        redirect_status_ = status;
+        discard_body_ = true;
+      } else if ((status == 401 && server_auth_) || (status == 407 && proxy_auth_)) {
+        tentative_ = block_;
+      } else {
+        Publish(std::move(block_));
+      }
+      return;
+    }
+    case HeadMoment::kBodyArrives:
+      if (tentative_) Publish(std::move(*tentative_));
+      return;
+    case HeadMoment::kStepEnded:
+      if (tentative_) {
+        Publish(std::move(*tentative_));
+      } else if (informational_) {
+        Publish(std::move(*informational_));
+      }
+      return;
+    case HeadMoment::kStepFailed:
+      if (informational_ && *error != ERROR_INTERNET_OPERATION_CANCELLED && head_fault_.empty()) {
+        Publish(std::move(*informational_));
+        *error = 0;
+      } else if (proxy_head_ && proxy_head_->status >= 300) {
+        Publish(std::move(*proxy_head_));
+        *error = 0;
+      }
+      return;
   }
 }
 
 void Transfer::Publish(ResponseHead head) {
   head_ = std::make_shared<const ResponseHead>(std::move(head));
+  ZEM_ENGINE_TRACE("%p final head: %lu", handle(), static_cast<unsigned long>(head_->status));
+  SetStage(Stage::kBody);
   tentative_.reset();
   informational_.reset();
   changed_.notify_all();
@@ -400,7 +500,7 @@ size_t Transfer::OnBody(char *data, size_t size, size_t count, void *self) {
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   transfer->last_activity_ = Clock::now();
   if (transfer->cancelled_ || transfer->discard_body_) return length;
-  if (!transfer->head_ && transfer->tentative_) transfer->Publish(std::move(*transfer->tentative_));
+  transfer->SettleHead(HeadMoment::kBodyArrives);
   if (!transfer->queue_.HasRoomFor(length)) {
     transfer->paused_ = true;
     return CURL_WRITEFUNC_PAUSE;
@@ -461,7 +561,7 @@ int Transfer::OnSeek(void *self, curl_off_t offset, int origin) {
   }
   // libcurl rewinds to send the body again, for instance to answer a challenge.
   transfer->upload_offset_ = static_cast<size_t>(offset);
-  transfer->phase_ = Phase::kSending;
+  if (!transfer->head_) transfer->SetStage(Stage::kSending);
   return CURL_SEEKFUNC_OK;
 }
 
@@ -471,7 +571,7 @@ int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
   const bool sending =
       transfer->has_body_ && (transfer->spec_.streamed || transfer->upload_offset_ < transfer->body_.size());
   if (sending) {
-    transfer->phase_ = Phase::kSending;
+    transfer->SetStage(Stage::kSending);
   } else {
     transfer->RequestSent();
   }
@@ -483,7 +583,7 @@ int Transfer::OnPrerequest(void *self, char *, char *, int, int) {
     transfer->peer_address_.clear();
   }
   transfer->Report(PlainReport(target, INTERNET_STATUS_SENDING_REQUEST));
-  if (transfer->phase_ == Phase::kWaiting) transfer->Report(NumberReport(target, INTERNET_STATUS_REQUEST_SENT, 0));
+  if (transfer->stage_ == Stage::kAwaitingHead) transfer->Report(NumberReport(target, INTERNET_STATUS_REQUEST_SENT, 0));
   return CURL_PREREQFUNC_OK;
 }
 
@@ -501,6 +601,7 @@ curl_socket_t Transfer::OnOpenSocket(void *self, curlsocktype, struct curl_socka
   }
   std::lock_guard<std::mutex> lock(transfer->mutex_);
   const StatusTarget &target = transfer->spec_.status;
+  transfer->SetStage(Stage::kConnecting);
   transfer->peer_address_ = text;
   transfer->Report(TextReport(target, INTERNET_STATUS_RESOLVING_NAME, transfer->target_name_));
   transfer->Report(TextReport(target, INTERNET_STATUS_NAME_RESOLVED, text));
@@ -523,30 +624,18 @@ bool Transfer::OnFinished(CURLcode result) {
       if (error == 0) return true;
     }
   } else if (result == CURLE_OK) {
-    if (!head_ && tentative_) Publish(std::move(*tentative_));
-    if (!head_ && informational_) Publish(std::move(*informational_));
+    SettleHead(HeadMoment::kStepEnded);
     if (!head_) {
       error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
       detail = std::string(MessageText(error)) + " (the server's answer ended without a response head)";
     }
   } else if (!head_) {
     error = Failure(result, &detail);
-    // An informational answer that nothing followed is the response; so is a
-    // proxy's refusal of a tunnel (407 and the like).
-    if (informational_ && error != ERROR_INTERNET_OPERATION_CANCELLED && head_fault_.empty()) {
-      Publish(std::move(*informational_));
-      error = 0;
-    } else if (proxy_head_ && proxy_head_->status >= 300) {
-      Publish(std::move(*proxy_head_));
-      error = 0;
-    }
+    SettleHead(HeadMoment::kStepFailed, &error);
   } else {
     error = Failure(result, &detail);
   }
-  done_ = true;
-  error_ = error;
-  error_detail_ = detail;
-  changed_.notify_all();
+  End(error, detail);
   if (spec_.async && !completion_reported_) {
     completion_reported_ = true;
     Report(ResultReport(spec_.status, INTERNET_STATUS_REQUEST_COMPLETE, FALSE, error, detail));
@@ -560,16 +649,16 @@ DWORD Transfer::Failure(CURLcode result, std::string *detail) {
     return ERROR_HTTP_INVALID_SERVER_RESPONSE;
   }
   if (timed_out_) {
-    const bool sending = phase_ == Phase::kSending;
+    const bool sending = stage_ == Stage::kSending;
     *detail = std::string(MessageText(ERROR_INTERNET_TIMEOUT)) + " (" +
               (sending ? "the server took none of the request for " : "no data came from the server for ") +
-              std::to_string(sending ? spec_.sendTimeout : spec_.receiveTimeout) + " ms, " + target_host_ + ":" +
+              std::to_string(sending ? spec_.send_timeout : spec_.receive_timeout) + " ms, " + target_host_ + ":" +
               std::to_string(target_port_) + ")";
     return ERROR_INTERNET_TIMEOUT;
   }
   // libcurl tells a malformed chunk size only in words, as a receive error;
   // and a header line longer than it holds (100 KiB) as a lack of memory.
-  const bool in_head = phase_ != Phase::kConnecting && !head_;
+  const bool in_head = RequestStarted() && !head_;
   if ((result == CURLE_RECV_ERROR && strstr(error_buffer_, "chunked-encoding") != nullptr) ||
       (result == CURLE_OUT_OF_MEMORY && in_head)) {
     const std::string why = result == CURLE_RECV_ERROR ? error_buffer_ : "a response header line over 100 KiB";

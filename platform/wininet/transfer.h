@@ -41,17 +41,17 @@ struct SendSpec {
   std::string method;
   bool http10 = false;
   HeaderList headers;              // the request's own list
-  std::string userAgent;           // "" sends none
+  std::string user_agent;          // "" sends none
   // A body given whole: the caller's own bytes, which a synchronous send
-  // borrows while HttpSendRequestA runs, or a view of `ownedBody`.
+  // borrows while HttpSendRequestA runs, or a view of `owned_body`.
   std::string_view body;
-  std::shared_ptr<const std::string> ownedBody;
+  std::shared_ptr<const std::string> owned_body;
   bool streamed = false;           // a body written piece by piece (HttpSendRequestExA)
-  long long streamedSize = -1;     // its announced size; -1 when unknown (sent chunked)
+  long long streamed_size = -1;    // its announced size; -1 when unknown (sent chunked)
   std::string user, password;      // server credentials
-  std::string proxyUser, proxyPassword;
+  std::string proxy_user, proxy_password;
   ProxyRules proxies;
-  DWORD connectTimeout = 0, sendTimeout = 0, receiveTimeout = 0;  // ms; see kNoTimeout
+  DWORD connect_timeout = 0, send_timeout = 0, receive_timeout = 0;  // ms; see IsUnlimitedTimeout
   DWORD flags = 0;                 // the request's INTERNET_FLAG_* values
   std::shared_ptr<ConnectionPool> pool;
   StatusTarget status;             // the request handle's callback
@@ -61,9 +61,27 @@ struct SendSpec {
 // A time-out of 0 or (DWORD)-1 means waiting without a limit.
 bool IsUnlimitedTimeout(DWORD ms);
 
+// A transfer's state, beyond the stage (transfer.cpp, SetStage, holds the
+// legal moves between stages):
+// - done_ is true exactly in the stages kDone and kFailed; error_ and
+//   error_detail_ are set then (error_ 0 for kDone).
+// - head_, once set, is the final answer and never changes; the stage is
+//   then kBody or later. Until then informational_, tentative_ and
+//   proxy_head_ hold candidates, which only SettleHead turns into head_.
+// - cancelled_ (the handle was closed) implies done_; released_ means the
+//   engine has let go of the libcurl handle.
+// - paused_ and upload_paused_ are set only by libcurl's callbacks and
+//   cleared only by TakeResume; resume_requested_ is true while a Resume
+//   command is on its way.
+// - body_gone_ implies body_ is empty; body_copy_, when set, holds body_.
 class Transfer : public std::enable_shared_from_this<Transfer> {
  public:
   using Clock = std::chrono::steady_clock;
+  // Where one sending stands. A step (the first request, or one after a
+  // redirection) starts at kResolving; kDone and kFailed are final.
+  enum class Stage { kResolving, kConnecting, kSending, kAwaitingHead, kBody, kDone, kFailed };
+  static const char *StageName(Stage stage);
+  static bool IsLegalMove(Stage from, Stage to);
   static constexpr int kMaxRedirects = 20;
   // A response head larger than this, or with more lines, is refused as a
   // malformed answer instead of being held in memory.
@@ -110,6 +128,8 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   void Cancel();
   bool cancelled() const;
   bool async() const { return spec_.async; }
+  // The request handle, to name the transfer in the engine's trace.
+  const void *handle() const { return spec_.status.handle; }
 
   // ---- for the engine thread ----
   CURL *easy() const { return easy_; }
@@ -124,7 +144,8 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   void ReleaseEasy();
 
  private:
-  enum class Phase { kConnecting, kSending, kWaiting };
+  // The moments at which the final answer's head can be settled.
+  enum class HeadMoment { kHeadEnded, kBodyArrives, kStepEnded, kStepFailed };
   class CallerWait;
 
   // transfer_setup.cpp: the URL, the wire headers and libcurl's options.
@@ -144,6 +165,12 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   void Report(StatusReport report);
   void DeliverLocalReports(std::unique_lock<std::mutex> &lock);
   void EndOfHead();
+  void SettleHead(HeadMoment moment, DWORD *error = nullptr);
+  // The only way the stage changes (the transfer's lock held).
+  void SetStage(Stage to);
+  bool RequestStarted() const { return stage_ >= Stage::kSending; }
+  // Ends the transfer with its error (0: the answer came) and wakes callers.
+  void End(DWORD error, std::string detail);
   size_t RefuseHead(std::string why);
   void RequestSent();
   bool FollowsRedirect(const ResponseHead &head) const;
@@ -155,7 +182,8 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   const SendSpec spec_;
   Engine &engine_;
 
-  // libcurl state: set up by Prepare, then used on the engine thread only.
+  // libcurl state and the step's state: set up by Prepare on the sending
+  // thread, then used by the driver only (see engine.h).
   CURL *easy_ = nullptr;
   CURLU *url_ = nullptr;
   curl_slist *wire_list_ = nullptr;
@@ -166,7 +194,6 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool has_body_ = false;
   long long body_size_ = -1;       // -1: a streamed body of unknown size
   bool method_changed_ = false;
-  size_t upload_offset_ = 0;
   std::string target_host_;        // as in the URL (IPv6 in brackets)
   std::string target_name_;        // the same without brackets
   std::string target_path_;
@@ -180,11 +207,6 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   DWORD redirect_status_ = 0;
   std::string redirect_to_;
   bool discard_body_ = false;
-  Phase phase_ = Phase::kConnecting;
-  Clock::time_point last_activity_;
-  Clock::time_point sent_at_;       // when the current step's request was all sent
-  Clock::time_point wait_started_;  // when the current caller began to wait
-  int waiting_ = 0;                 // callers waiting now
   bool timed_out_ = false;
   ResponseHead block_;
   bool in_block_ = false;
@@ -196,10 +218,16 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   DWORD head_bytes_ = 0;
   std::string head_fault_;         // why an answer's head was refused (the step then fails)
 
-  // Shared with callers.
+  // Shared with callers: under mutex_, whoever touches them.
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  int waiters_ = 0;
+  Stage stage_ = Stage::kResolving;
+  Clock::time_point last_activity_;
+  Clock::time_point sent_at_;       // when the current step's request was all sent
+  Clock::time_point wait_started_;  // when the current caller began to wait (callers set it)
+  int waiting_ = 0;                 // callers in a call that may wait (callers count them)
+  int waiters_ = 0;                 // callers blocked on changed_ now
+  size_t upload_offset_ = 0;        // of a whole body: read by LetGoOfCallerBody
   std::shared_ptr<const ResponseHead> head_;
   std::vector<HeaderField> sent_headers_;
   std::string url_text_;
@@ -217,9 +245,9 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool released_ = false;          // the engine has let go of the transfer
   DWORD error_ = 0;
   std::string error_detail_;
-  // Reports of a synchronous sending, delivered by the thread that waits for it.
+  // Reports of a synchronous sending, delivered by the next call of its
+  // caller that waits (the send, a read, a write).
   std::deque<StatusReport> local_reports_;
-  bool reporting_ = true;
   bool completion_reported_ = false;
 };
 

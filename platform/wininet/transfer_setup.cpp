@@ -31,7 +31,7 @@ DWORD Transfer::Prepare(std::string *detail) {
   }
   method_ = spec_.method;
   if (spec_.streamed) {
-    body_size_ = spec_.streamedSize;
+    body_size_ = spec_.streamed_size;
     has_body_ = body_size_ != 0;
   } else {
     body_size_ = static_cast<long long>(body_.size());
@@ -143,7 +143,7 @@ std::vector<HeaderField> Transfer::BuildWireHeaders() const {
     const bool default_port = target_port_ == (target_secure_ ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT);
     wire.insert(wire.begin(), {"Host", default_port ? target_host_ : target_host_ + ":" + std::to_string(target_port_)});
   }
-  if (!agent && !spec_.userAgent.empty()) wire.push_back({"User-Agent", spec_.userAgent});
+  if (!agent && !spec_.user_agent.empty()) wire.push_back({"User-Agent", spec_.user_agent});
   if (!cookie && !(spec_.flags & INTERNET_FLAG_NO_COOKIES)) {
     std::string cookies =
         CookieJar::Instance().HeaderFor(target_name_, target_path_, target_secure_, true);
@@ -157,7 +157,7 @@ std::vector<HeaderField> Transfer::BuildWireHeaders() const {
 
 DWORD Transfer::ConfigureEasy(std::string *detail) {
   // Every step starts afresh: nothing of the step before decides this one.
-  phase_ = Phase::kConnecting;
+  SetStage(Stage::kResolving);
   in_block_ = false;
   informational_.reset();
   tentative_.reset();
@@ -197,8 +197,8 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
   }
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                   IsUnlimitedTimeout(spec_.connectTimeout) ? static_cast<long>(INT_MAX)
-                                                            : static_cast<long>(spec_.connectTimeout));
+                   IsUnlimitedTimeout(spec_.connect_timeout) ? static_cast<long>(INT_MAX)
+                                                             : static_cast<long>(spec_.connect_timeout));
 
   if (method_ == "HEAD") {
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -220,10 +220,10 @@ DWORD Transfer::ConfigureEasy(std::string *detail) {
   // An empty proxy also keeps libcurl from reading proxies of its own.
   proxy_url_ = spec_.proxies.ProxyFor(target_secure_ ? "https" : "http", target_name_, target_port_);
   curl_easy_setopt(easy, CURLOPT_PROXY, proxy_url_.c_str());
-  proxy_auth_ = !proxy_url_.empty() && (!spec_.proxyUser.empty() || !spec_.proxyPassword.empty());
+  proxy_auth_ = !proxy_url_.empty() && (!spec_.proxy_user.empty() || !spec_.proxy_password.empty());
   if (proxy_auth_) {
-    curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, spec_.proxyUser.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, spec_.proxyPassword.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, spec_.proxy_user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, spec_.proxy_password.c_str());
     curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
   }
   server_auth_ = same_origin_ && !(spec_.flags & INTERNET_FLAG_NO_AUTH) &&

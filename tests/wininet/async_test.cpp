@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -202,18 +203,29 @@ TEST(Async, ClosingARequestInFlightEndsItsReportsWithHandleClosing) {
   }
 }
 
+// A synchronous session's reports reach the callback on the caller's own
+// thread, also those that come after the send returned: the end of a body
+// still going out while the answer arrives is told by the reads that follow.
 TEST(Async, ASynchronousSessionReportsOnTheSendersThread) {
   zemtest::ScriptedServer server;
   ASSERT_TRUE(server.ok());
-  server.Answer("*", Reply::Ok("sync"));
-  Recorder recorder;
-  AsyncRequest r(server.port(), "GET", "/", 0);
-  ASSERT_TRUE(HttpSendRequestA(r.request, nullptr, 0, nullptr, 0));
-  const std::vector<DWORD> statuses = recorder.statuses();
-  EXPECT_LT(IndexOf(statuses, INTERNET_STATUS_RESPONSE_RECEIVED), statuses.size());
-  EXPECT_EQ(statuses.size(), IndexOf(statuses, INTERNET_STATUS_REQUEST_COMPLETE)) << "completion is for async sends";
-  for (const Seen &s : recorder.seen()) EXPECT_EQ(std::this_thread::get_id(), s.thread) << s.status;
-  EXPECT_EQ("sync", wintest::ReadBody(r.request));
+  server.Answer("/", Reply::Ok("sync"));
+  server.Answer("/early", Reply::Ok("sync").BeforeBody());
+  const std::string upload(4 << 20, 'u');
+  for (const char *path : {"/", "/early"}) {
+    SCOPED_TRACE(path);
+    Recorder recorder;
+    AsyncRequest r(server.port(), "POST", path, 0);
+    ASSERT_TRUE(HttpSendRequestA(r.request, nullptr, 0, const_cast<char *>(upload.data()),
+                                 static_cast<DWORD>(upload.size())));
+    const std::vector<DWORD> at_send = recorder.statuses();
+    EXPECT_LT(IndexOf(at_send, INTERNET_STATUS_RESPONSE_RECEIVED), at_send.size());
+    EXPECT_EQ("sync", wintest::ReadBody(r.request));
+    const std::vector<DWORD> statuses = recorder.statuses();
+    EXPECT_EQ(1, std::count(statuses.begin(), statuses.end(), static_cast<DWORD>(INTERNET_STATUS_REQUEST_SENT)));
+    EXPECT_EQ(statuses.size(), IndexOf(statuses, INTERNET_STATUS_REQUEST_COMPLETE)) << "completion is for async sends";
+    for (const Seen &s : recorder.seen()) EXPECT_EQ(std::this_thread::get_id(), s.thread) << s.status;
+  }
 }
 
 }  // namespace
