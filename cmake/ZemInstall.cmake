@@ -55,16 +55,7 @@ file(GLOB ZEM_PUBLIC_HEADERS include/*.h platform/include/*.h)
 install(FILES ${ZEM_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zemhttp COMPONENT dev)
 
 # ---- the CMake package ----
-set(ZEM_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zemhttp)
-install(EXPORT zemhttpTargets NAMESPACE zemhttp:: DESTINATION ${ZEM_CMAKE_DIR} COMPONENT dev)
-include(CMakePackageConfigHelpers)
-configure_package_config_file(cmake/zemhttpConfig.cmake.in
-  ${PROJECT_BINARY_DIR}/zemhttpConfig.cmake
-  INSTALL_DESTINATION ${ZEM_CMAKE_DIR})
-write_basic_package_version_file(${PROJECT_BINARY_DIR}/zemhttpConfigVersion.cmake
-  COMPATIBILITY SameMajorVersion)
-install(FILES ${PROJECT_BINARY_DIR}/zemhttpConfig.cmake ${PROJECT_BINARY_DIR}/zemhttpConfigVersion.cmake
-  DESTINATION ${ZEM_CMAKE_DIR} COMPONENT dev)
+include(cmake/ZemCMakePackage.cmake)
 
 # ---- the pkg-config file ----
 # Relocatable: the prefix is found from the file's own folder, so one build

@@ -2,6 +2,7 @@
 // with the library's URL cracker into the parts the client's requests use,
 // and derives the request flags and port from its scheme.
 #include <cstring>
+#include <vector>
 
 #include "ZemHttp.h"
 #include "ZemMem.h"
@@ -34,6 +35,33 @@ constexpr LPSTR URL_COMPONENTSA::*kTextParts[] = {
 };
 
 bool IsNonEmpty(const char *psz) { return psz != nullptr && psz[0] != '\0'; }
+
+// Their lengths, in the same order.
+constexpr DWORD URL_COMPONENTSA::*kTextLengths[] = {
+    &URL_COMPONENTSA::dwSchemeLength,   &URL_COMPONENTSA::dwHostNameLength, &URL_COMPONENTSA::dwUserNameLength,
+    &URL_COMPONENTSA::dwPasswordLength, &URL_COMPONENTSA::dwUrlPathLength,  &URL_COMPONENTSA::dwExtraInfoLength,
+};
+
+// Some crackers (Wine's) refuse one-byte buffers without saying what each
+// part needs, or which scheme the URL has. Then one pass with room for every part (escaping at most
+// triples the URL; the parts share the room, only their lengths count)
+// measures them, and each size is given as a short buffer would have been
+// told it: with the terminator. A failure leaves the scheme unknown.
+void MeasureWithRoom(decltype(CZemHttp::m_WinInet_InternetCrackUrl) crack, const char *pszUrl,
+                     URL_COMPONENTSA *parts) {
+  std::vector<char> room(static_cast<size_t>(lstrlenA(pszUrl)) * 3 + 1);
+  for (LPSTR URL_COMPONENTSA::*part : kTextParts) parts->*part = room.data();
+  for (DWORD URL_COMPONENTSA::*length : kTextLengths) parts->*length = static_cast<DWORD>(room.size());
+  const BOOL bMeasured = crack(pszUrl, 0, ICU_ESCAPE, parts);
+  for (DWORD URL_COMPONENTSA::*length : kTextLengths) {
+    if (!bMeasured) {
+      parts->*length = 0;
+    } else if (parts->*length != 0) {
+      parts->*length += 1;
+    }
+  }
+  if (!bMeasured) parts->nScheme = INTERNET_SCHEME_UNKNOWN;
+}
 
 }  // namespace
 
@@ -91,7 +119,13 @@ int CZemHttp::SetURL(const char *pszUrl) {
   urlComponents.dwUrlPathLength = 1;
   urlComponents.dwExtraInfoLength = 1;
   for (LPSTR URL_COMPONENTSA::*part : kTextParts) urlComponents.*part = szScratch;
-  m_WinInet_InternetCrackUrl(pszUrl, 0, ICU_ESCAPE, &urlComponents);
+  // A record the cracker left as it was (the zeroed scheme, every size
+  // still 1) says it measured nothing.
+  if (!m_WinInet_InternetCrackUrl(pszUrl, 0, ICU_ESCAPE, &urlComponents) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER && urlComponents.nScheme == 0 &&
+      urlComponents.dwSchemeLength == 1 && urlComponents.dwHostNameLength == 1 && urlComponents.dwUrlPathLength == 1) {
+    MeasureWithRoom(m_WinInet_InternetCrackUrl, pszUrl, &urlComponents);
+  }
   for (LPSTR URL_COMPONENTSA::*part : kTextParts) urlComponents.*part = nullptr;
 
   DWORD dwPending = 0;

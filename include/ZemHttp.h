@@ -15,13 +15,10 @@
 
 #include <stddef.h>
 
+#include "ZemApi.h"
 #include "ZemNotify.h"
 #include "windows.h"
 #include "wininet.h"
-
-/// @cond
-#define ZEMHTTP_API __attribute__((visibility("default")))
-/// @endcond
 
 // ---- verb table ----
 /// @name Verb table
@@ -478,7 +475,9 @@ class ZEMHTTP_API CZemHttp {
   decltype(&::InternetSetCookieA) m_WinInet_InternetSetCookieA;  ///< slot 24: InternetSetCookieA
   decltype(&::InternetSetOptionA) m_WinInet_InternetSetOptionA;  ///< slot 25: InternetSetOptionA
   decltype(&::InternetSetStatusCallbackA) m_WinInet_InternetSetStatusCallbackA;  ///< slot 26: InternetSetStatusCallbackA
-  decltype(&::InternetStatusCallbackA) m_WinInet_InternetStatusCallbackA;  ///< slot 27: InternetStatusCallbackA
+  // The system's headers declare no function of this name: the entry has the
+  // status callback's signature.
+  INTERNET_STATUS_CALLBACK m_WinInet_InternetStatusCallbackA;  ///< slot 27: InternetStatusCallbackA
   decltype(&::InternetWriteFile) m_WinInet_InternetWriteFile;  ///< slot 28: InternetWriteFile
 
  private:

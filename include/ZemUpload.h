@@ -33,13 +33,10 @@
 
 #include <stddef.h>
 
+#include "ZemApi.h"
 #include "ZemNotify.h"
 #include "windows.h"
 #include "wininet.h"
-
-/// @cond
-#define ZEMUPLOADAPI ZEM_EXTERN_C ZEM_EXPORT
-/// @endcond
 
 /// @name Steps (nStep)
 /// The step a task has reached, shown by name in control 404 of the record's

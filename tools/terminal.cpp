@@ -1,17 +1,22 @@
 #include "terminal.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <cstdlib>
+
+#include "windows.h"
 
 namespace zemtool {
 
-bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
 
 int TerminalColumns() {
-  struct winsize size {};
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
   if (const char *columns = std::getenv("COLUMNS")) {
     int n = std::atoi(columns);
     if (n > 0) return n;

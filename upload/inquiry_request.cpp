@@ -269,11 +269,12 @@ DWORD StatusCodePasses(REQUEST_CONTEXT *ctx) {
     DWORD dwCode = 0;
     if (QueryNumber(ctx->hRequest, HTTP_QUERY_STATUS_CODE, &dwCode)) {
       dwStatus = dwCode;
-      AddStatusLinef(ctx, kLineSize, "-- Status Code Pass %u received", dwCode);
+      AddStatusLinef(ctx, kLineSize, "-- Status Code Pass %u received", static_cast<unsigned>(dwCode));
       if (!AsksToWait(dwCode)) break;
       SleepEx(kPassWaitMs, FALSE);
     } else {
-      AddStatusLinef(ctx, kLineSize, "-- HttpQueryInfo - error %u returned", GetLastError());
+      AddStatusLinef(ctx, kLineSize, "-- HttpQueryInfo - error %u returned",
+                     static_cast<unsigned>(GetLastError()));
     }
   }
   return dwStatus;

@@ -37,7 +37,7 @@ void AccessTypeName(DWORD dwAccessType, char (&szName)[32]) {
   if (dwAccessType < 5 && kNames[dwAccessType] != nullptr) {
     SysStrCopyN(szName, kNames[dwAccessType], sizeof szName - 1);
   } else {
-    std::snprintf(szName, sizeof szName, "unknown(%u)", dwAccessType);
+    std::snprintf(szName, sizeof szName, "unknown(%u)", static_cast<unsigned>(dwAccessType));
   }
 }
 

@@ -120,8 +120,8 @@ void WriteConnection(ReportFile &file, const REQUEST_CONTEXT *ctx) {
   }
   file.Printf("-- Internet Port Number = %d \r\n", ctx->nPort);
   file.Printf("-- Internet Service = %d \r\n", static_cast<int>(ctx->dwService));
-  file.Printf("-- Internet Connect Flags = %x \r\n", ctx->dwInetFlags);
-  file.Printf("-- Http Request Flags = %x \r\n", ctx->dwHttpFlags);
+  file.Printf("-- Internet Connect Flags = %x \r\n", static_cast<unsigned>(ctx->dwInetFlags));
+  file.Printf("-- Http Request Flags = %x \r\n", static_cast<unsigned>(ctx->dwHttpFlags));
   file.Write("\r\n\r\n");
 }
 

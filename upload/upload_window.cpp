@@ -88,7 +88,7 @@ void CloseHandles(REQUEST_CONTEXT *ctx, RunGateHold &hold) {
       dwWait = WaitForSingleObject(hThread, kThreadWaitMs);
     }
     ctx->dwLastError = dwWait;
-    AddStatusLinef(ctx, SC_MSG_SIZE, "-- WaitForSingleObject returned:  [%x] ", dwWait);
+    AddStatusLinef(ctx, SC_MSG_SIZE, "-- WaitForSingleObject returned:  [%x] ", static_cast<unsigned>(dwWait));
     CloseHandle(hThread);
     ctx->hThread = nullptr;
     ctx->dwThreadId = 0;

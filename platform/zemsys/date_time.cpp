@@ -2,20 +2,16 @@
 //
 // Date: year << 16 | month << 8 | day.  Time: hour << 16 | minute << 8 | second.
 // Both are local time, as a reader of a log expects.
-#include <time.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "ZemSys.h"
+#include "local_clock.h"
 #include "pointer_check.h"
 
-namespace {
+using zem::sys::LocalNow;
 
-bool LocalNow(struct tm *tmNow) {
-  const time_t now = ::time(nullptr);
-  return ::localtime_r(&now, tmNow) != nullptr;
-}
+namespace {
 
 bool IsLeapYear(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -35,7 +31,7 @@ int Emit(char *pszBuffer, const char *pszText) {
 
 void WINAPI SysGetDate(DWORD *pdwDate) {
   if (!zem::sys::IsAddress(pdwDate)) return;
-  struct tm tmNow;
+  std::tm tmNow;
   *pdwDate = 0;
   if (!LocalNow(&tmNow)) return;
   *pdwDate = static_cast<DWORD>(tmNow.tm_year + 1900) << 16 | static_cast<DWORD>(tmNow.tm_mon + 1) << 8 |
@@ -44,7 +40,7 @@ void WINAPI SysGetDate(DWORD *pdwDate) {
 
 void WINAPI SysGetTime(DWORD *pdwTime) {
   if (!zem::sys::IsAddress(pdwTime)) return;
-  struct tm tmNow;
+  std::tm tmNow;
   *pdwTime = 0;
   if (!LocalNow(&tmNow)) return;
   *pdwTime = static_cast<DWORD>(tmNow.tm_hour) << 16 | static_cast<DWORD>(tmNow.tm_min) << 8 |

@@ -55,7 +55,9 @@ const char *WINAPI SysErrorText(DWORD dwError, int /*nFlags*/) {
   const DWORD cch = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
                                    t_errorText, sizeof t_errorText, nullptr);
   if (cch > 0) TrimLineEnd(t_errorText);
-  if (cch == 0 || t_errorText[0] == '\0') std::snprintf(t_errorText, sizeof t_errorText, "Error %u", dwError);
+  if (cch == 0 || t_errorText[0] == '\0') {
+    std::snprintf(t_errorText, sizeof t_errorText, "Error %u", static_cast<unsigned>(dwError));
+  }
   SetLastError(dwSavedError);
   return t_errorText;
 }

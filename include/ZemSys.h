@@ -3,9 +3,7 @@
 #ifndef ZEM_ZEMSYS_H
 #define ZEM_ZEMSYS_H
 
-#include "windows.h"
-
-#define ZEMSYSAPI ZEM_EXTERN_C ZEM_EXPORT
+#include "ZemApi.h"
 
 // Reports a failed guard ("expression", source name, line) as one line on
 // standard error and counts it. Returns 0 when the caller should go on as if
