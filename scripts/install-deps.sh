@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   doxygen
   dpkg-dev file
+  wine64 googletest
 )
 
 missing=()
