@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "temp_dir.h"
+
 namespace zemtest {
 
 class LaunchedServer;
