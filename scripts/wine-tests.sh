@@ -6,13 +6,12 @@
 # what Wine does not provide). Exits non-zero when a test failed or a suite
 # did not finish within its time limit.
 #
-#   bash scripts/wine-tests.sh            # JOBS=2 WINE_SUITE_SECONDS=300
+#   bash scripts/wine-tests.sh    # JOBS=2 WINE_SUITE_SECONDS=240 WINE_BUILD_DIR=build-win64
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 jobs=${JOBS:-2}
-build=${WINE_BUILD_DIR:-build-win64}
-limit=${WINE_SUITE_SECONDS:-300}
+build=$(realpath -m "${WINE_BUILD_DIR:-build-win64}")
+limit=${WINE_SUITE_SECONDS:-240}
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
@@ -22,7 +21,7 @@ cmake --build "$build" -j"$jobs" --target client_tests upload_tests
 
 # A prefix of the build's own, made once; no display: the null graphics
 # driver serves the hidden windows of the upload engine.
-export WINEPREFIX=$root/$build/wineprefix WINEDEBUG=-all
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true
@@ -49,7 +48,7 @@ export ZEMTEST_LAUNCHER=127.0.0.1:$(cat "$port_file")
 # Both suites at once, each bounded.
 suites=(client_tests upload_tests)
 for suite in "${suites[@]}"; do
-  (cd "$build/bin" && timeout "$limit" "$wine" "$suite.exe" >"$root/$build/$suite.log" 2>&1; echo $? >"$root/$build/$suite.rc") &
+  (cd "$build/bin" && timeout "$limit" "$wine" "$suite.exe" >"$build/$suite.log" 2>&1; echo $? >"$build/$suite.rc") &
 done
 wait $(jobs -p | grep -v "^$launcher\$")
 
@@ -57,6 +56,7 @@ count() { grep -cE "^\[ +$1 +\] .* \([0-9]+ ms\)\$" "$2" || true; }
 total_pass=0 total_fail=0 total_skip=0 broken=0
 for suite in "${suites[@]}"; do
   log=$build/$suite.log
+  sed -i 's/\r$//' "$log"  # the programs write Windows line ends
   rc=$(cat "$build/$suite.rc")
   pass=$(count OK "$log") fail=$(count FAILED "$log") skip=$(count SKIPPED "$log")
   note=""
