@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   doxygen
   dpkg-dev file
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 googletest
 )
 
 missing=()

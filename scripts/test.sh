@@ -4,7 +4,9 @@
 # documentation, a consumer project built against the installed library and
 # against the installed Debian packages, a Release build with clang, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build (Debug), each fuzz target
-# for a short while, and the asynchronous paths under ThreadSanitizer.
+# for a short while, the asynchronous paths under ThreadSanitizer, and the
+# Windows builds: the 32-bit library (its record layout checked by the
+# compiler) and the 64-bit client and upload suites under Wine.
 # Every build treats warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,3 +74,11 @@ cmake --build build-tsan -j"$jobs" --target wininet_tests upload_tests wininet_d
 for program in wininet_tests upload_tests; do
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/bin/$program
 done
+
+step "Windows: the 32-bit library (the upload record's layout is checked as it compiles)"
+cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DZEMHTTP_BUILD_BENCH=OFF $strict >/dev/null
+cmake --build build-win32 -j"$jobs" --target zemhttp
+
+step "Windows: the client and upload suites (x86_64) under Wine"
+JOBS=$jobs bash scripts/wine-tests.sh

@@ -36,6 +36,7 @@ class OnNginx : public ::testing::Test {
     nginx_ = nullptr;
   }
   void SetUp() override {
+    ZEMTEST_NOT_UNDER_WINE(zemtest::kCrackSizesReason);
     if (http.CheckSystemAvailable() == 0) FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
     ASSERT_TRUE(nginx_->ok());
     setenv("SSL_CERT_FILE", nginx_->ca_file().c_str(), 1);

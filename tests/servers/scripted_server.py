@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """A scripted HTTP/1.x server for the test suite (standard library only).
 
-It listens on 127.0.0.1 on two ports the system chooses and prints them as
-"<http port> <control port>" on one line of stdout once both are listening.
+It listens on 127.0.0.1 on two ports the system chooses and prints them on
+stdout once both are listening, as the lines "port <http port>", "control
+<control port>" and "ready" (the answer of tests/launcher/server_launcher.py).
 
 The HTTP port answers every request with a script of steps that a test sent
 over the control port beforehand, and records each request exactly as it came
@@ -459,7 +460,7 @@ def main():
     http = listen()
     control = listen()
     threading.Thread(target=accept_loop, args=(control, serve_control), daemon=True).start()
-    sys.stdout.write("%d %d\n" % (http.getsockname()[1], control.getsockname()[1]))
+    sys.stdout.write("port %d\ncontrol %d\nready\n" % (http.getsockname()[1], control.getsockname()[1]))
     sys.stdout.flush()
     try:
         accept_loop(http, serve_connection)

@@ -1,19 +1,18 @@
-// nginx on 127.0.0.1, configured and started by a test: plain HTTP and three
-// HTTPS ports (a valid certificate, one for another host name, an expired
-// one), all serving one folder that also accepts PUT and DELETE. The
+// nginx on 127.0.0.1, started for a test by the server launcher: plain HTTP
+// and three HTTPS ports (a valid certificate, one for another host name, an
+// expired one), all serving one folder that also accepts PUT and DELETE. The
 // certificates and their test CA are made at start by the openssl command.
 #ifndef ZEM_TEST_NGINX_SERVER_H
 #define ZEM_TEST_NGINX_SERVER_H
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "temp_dir.h"
 
 namespace zemtest {
 
-class ChildProcess;
+class LaunchedServer;
 
 class NginxServer {
  public:
@@ -30,7 +29,7 @@ class NginxServer {
   // The test CA that signed all three certificates: point SSL_CERT_FILE at it.
   const std::string &ca_file() const { return ca_file_; }
   // The folder served at "/".
-  std::string root() const { return dir_.file("www"); }
+  std::string root() const { return folder_ + "/www"; }
 
   // "http://127.0.0.1:<http port>" + path, "https://localhost:<port>" + path.
   std::string HttpUrl(const std::string &path = "/") const;
@@ -44,11 +43,8 @@ class NginxServer {
   std::string ErrorLog() const;
 
  private:
-  bool MakeCertificates();
-  bool Openssl(const std::vector<std::string> &args) const;
-
-  TempDir dir_;
-  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<LaunchedServer> server_;
+  std::string folder_;
   bool ok_ = false;
   int http_port_ = 0, https_port_ = 0, wrong_host_port_ = 0, expired_port_ = 0;
   std::string ca_file_;

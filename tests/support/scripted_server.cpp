@@ -1,17 +1,14 @@
 #include "scripted_server.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <strings.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <sstream>
 #include <thread>
 
-#include "child_process.h"
+#include "launched_server.h"
+#include "loopback_port.h"
 
 namespace zemtest {
 
@@ -81,23 +78,6 @@ void CutSends(std::vector<std::pair<std::string, std::string>> &steps, long limi
     kept.push_back(step);
   }
   steps = std::move(kept);
-}
-
-int ConnectLoopback(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  timeval tv{10, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
 }
 
 }  // namespace
@@ -273,20 +253,13 @@ size_t ReceivedRequest::HeaderCount(const std::string &name) const {
 
 // ---- ScriptedServer ----
 
-ScriptedServer::ScriptedServer() {
-  std::string script = std::string(ZEM_TEST_SOURCE_DIR) + "/servers/scripted_server.py";
-  // The system's interpreter starts several times faster than a version
-  // manager's shim found first in PATH, and every test starts a server.
-  std::string python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-  process_ = std::make_unique<ChildProcess>(std::vector<std::string>{python, "-u", script}, "", true);
-  std::istringstream ports(process_->ReadLine(15000));
-  int port = 0, control = 0;
-  if (!(ports >> port >> control)) {
-    ADD_FAILURE() << "the scripted server did not start (python3 " << script << ")";
+ScriptedServer::ScriptedServer() : server_(std::make_unique<LaunchedServer>(std::vector<std::string>{"scripted"})) {
+  if (!server_->ok() || server_->Number("port") == 0 || server_->Number("control") == 0) {
+    ADD_FAILURE() << "the scripted server did not start: " << server_->error();
     return;
   }
-  port_ = port;
-  control_port_ = control;
+  port_ = server_->Number("port");
+  control_port_ = server_->Number("control");
 }
 
 ScriptedServer::~ScriptedServer() = default;
@@ -297,25 +270,18 @@ std::string ScriptedServer::Url(const std::string &path) const {
 
 ScriptedServer::Fields ScriptedServer::Command(const Fields &fields) const {
   Fields answer;
-  int fd = control_port_ ? ConnectLoopback(control_port_) : -1;
-  if (fd < 0) {
+  LoopbackConnection connection(control_port_);
+  if (control_port_ == 0 || !connection.ok()) {
     ADD_FAILURE() << "the scripted server's control port does not answer";
     return answer;
   }
   std::string out;
   for (const auto &f : fields) out += f.first + " " + std::to_string(f.second.size()) + "\n" + f.second + "\n";
-  bool sent = true;
-  for (size_t pos = 0; pos < out.size() && sent;) {
-    ssize_t n = send(fd, out.data() + pos, out.size() - pos, MSG_NOSIGNAL);
-    sent = n > 0;
-    if (sent) pos += static_cast<size_t>(n);
-  }
-  shutdown(fd, SHUT_WR);
+  bool sent = connection.Send(out);
+  connection.EndSending();
   std::string in;
-  char buf[65536];
-  ssize_t n;
-  while (sent && (n = recv(fd, buf, sizeof buf, 0)) > 0) in.append(buf, static_cast<size_t>(n));
-  close(fd);
+  while (sent && connection.Receive(in)) {
+  }
   for (size_t pos = 0; pos < in.size();) {
     size_t eol = in.find('\n', pos);
     size_t space = in.find(' ', pos);

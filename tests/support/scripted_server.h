@@ -15,7 +15,7 @@
 
 namespace zemtest {
 
-class ChildProcess;
+class LaunchedServer;
 
 // What happens to the connection once an answer has been sent (or cut short).
 enum class ConnectionEnd {
@@ -138,7 +138,7 @@ class ScriptedServer {
   using Fields = std::vector<std::pair<std::string, std::string>>;
   Fields Command(const Fields &fields) const;
 
-  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<LaunchedServer> server_;
   int port_ = 0;
   int control_port_ = 0;
 };

@@ -44,6 +44,8 @@ class CurrentFolder {
 
 // The whole content of a file, or "" when it cannot be read.
 std::string read_file(const std::string &path);
+// Writes a file (and the folders above it); returns the path.
+std::string write_file(const std::string &path, const std::string &content);
 
 }  // namespace zemtest
 

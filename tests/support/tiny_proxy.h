@@ -1,4 +1,4 @@
-// tinyproxy on 127.0.0.1, started by a test: a forwarding HTTP proxy (CONNECT
+// tinyproxy on 127.0.0.1, started for a test by the server launcher: a forwarding HTTP proxy (CONNECT
 // to any port included) that adds "Via: 1.1 zemproxy (...)" to what it
 // forwards, so a server can tell a request came through it. With a user
 // name it demands Basic proxy credentials: 407 without them, and (tinyproxy
@@ -9,11 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "temp_dir.h"
-
 namespace zemtest {
 
-class ChildProcess;
+class LaunchedServer;
 
 class TinyProxy {
  public:
@@ -29,8 +27,7 @@ class TinyProxy {
   std::string Log() const;
 
  private:
-  TempDir dir_;
-  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<LaunchedServer> server_;
   int port_ = 0;
 };
 
