@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bound_export.h"
 #include "memory_probe.h"
 #include "modules.h"
 #include "system_messages.h"
@@ -32,10 +33,10 @@ std::string AsMessage(const std::string &text) {
 }
 
 DWORD ModuleMessage(HMODULE module, DWORD id, std::string &text) {
-  bool known = false;
-  const auto *table = static_cast<const ZEM_MESSAGE_ENTRY *>(
-      FindModuleExport(module != nullptr ? module : MainProgramModule(), ZEM_MESSAGE_TABLE_SYMBOL, &known));
-  if (!known) return ERROR_INVALID_HANDLE;
+  DWORD why = 0;
+  const auto *table = BoundExport<const ZEM_MESSAGE_ENTRY *>(module != nullptr ? module : MainProgramModule(),
+                                                             ZEM_MESSAGE_TABLE_SYMBOL, &why);
+  if (why == ERROR_INVALID_HANDLE) return ERROR_INVALID_HANDLE;
   if (table == nullptr) return ERROR_RESOURCE_TYPE_NOT_FOUND;
   for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
     if (!IsReadableRange(&table[i], sizeof table[i]) || table[i].pszText == nullptr) break;

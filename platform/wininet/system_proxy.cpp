@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "../kernel/bound_export.h"
 #include "windows.h"
 
 namespace zem::wininet {
@@ -37,10 +38,8 @@ AutoProxyLibrary &Library() {
   std::call_once(library.loaded, [] {
     const DWORD error = GetLastError();
     if (HMODULE module = LoadLibraryA("jsproxy.dll")) {
-      library.lookup = reinterpret_cast<pfnInternetGetProxyInfo>(
-          reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetGetProxyInfo")));
-      library.forget = reinterpret_cast<BOOL(CALLBACK *)(LPSTR, DWORD)>(
-          reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetDeInitializeAutoProxyDll")));
+      library.lookup = zem::platform::BoundExport<pfnInternetGetProxyInfo>(module, "InternetGetProxyInfo");
+      library.forget = zem::platform::BoundExport<decltype(library.forget)>(module, "InternetDeInitializeAutoProxyDll");
     }
     SetLastError(error);
   });

@@ -14,10 +14,12 @@
 #include "loopback_servers.h"
 #include "pac_scripts.h"
 #include "platform/jsproxy/jsproxy.h"
+#include "platform/kernel/bound_export.h"
 
 namespace {
 
 using wintest::OpenRequest;
+using zem::platform::BoundExport;
 using zemtest::Reply;
 
 using zemtest::SplittingScript;
@@ -30,12 +32,9 @@ class AutoProxy : public ::testing::Test {
     zemtest::ClearProxyEnvironment();
     module = LoadLibraryA("jsproxy.dll");
     ASSERT_NE(module, nullptr) << "the platform provides the auto-proxy library: " << GetLastError();
-    init = reinterpret_cast<pfnInternetInitializeAutoProxyDll>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetInitializeAutoProxyDll")));
-    lookup = reinterpret_cast<pfnInternetGetProxyInfo>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetGetProxyInfo")));
-    deinit = reinterpret_cast<pfnInternetDeInitializeAutoProxyDll>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetDeInitializeAutoProxyDll")));
+    init = BoundExport<pfnInternetInitializeAutoProxyDll>(module, "InternetInitializeAutoProxyDll");
+    lookup = BoundExport<pfnInternetGetProxyInfo>(module, "InternetGetProxyInfo");
+    deinit = BoundExport<pfnInternetDeInitializeAutoProxyDll>(module, "InternetDeInitializeAutoProxyDll");
     ASSERT_TRUE(init != nullptr && lookup != nullptr && deinit != nullptr);
   }
   void TearDown() override {
