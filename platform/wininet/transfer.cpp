@@ -302,7 +302,7 @@ bool Transfer::cancelled() const {
   return cancelled_;
 }
 
-// ---- engine thread ----
+// ---- the engine's driver ----
 
 void Transfer::Report(StatusReport report) {
   if (!spec_.status.enabled() || cancelled_) return;
