@@ -57,20 +57,20 @@ std::string SystemMessage(DWORD id) {
 }
 
 DWORD MessageSource(DWORD flags, LPCVOID source, DWORD id, std::string &text) {
-  const bool fromString = (flags & FORMAT_MESSAGE_FROM_STRING) != 0;
-  const bool fromModule = (flags & FORMAT_MESSAGE_FROM_HMODULE) != 0;
-  const bool fromSystem = (flags & FORMAT_MESSAGE_FROM_SYSTEM) != 0;
-  if (fromString) {
-    if (fromModule || fromSystem) return ERROR_INVALID_PARAMETER;
+  const bool from_string = (flags & FORMAT_MESSAGE_FROM_STRING) != 0;
+  const bool from_module = (flags & FORMAT_MESSAGE_FROM_HMODULE) != 0;
+  const bool from_system = (flags & FORMAT_MESSAGE_FROM_SYSTEM) != 0;
+  if (from_string) {
+    if (from_module || from_system) return ERROR_INVALID_PARAMETER;
     const DWORD error = CopyCallerText(static_cast<const char *>(source), kMaxMessageText, text);
     return error == 0 ? 0 : ERROR_INVALID_PARAMETER;
   }
-  if (fromModule) {
+  if (from_module) {
     HMODULE module = static_cast<HMODULE>(const_cast<void *>(source));
     const DWORD error = ModuleMessage(module, id, text);
-    if (error == 0 || !fromSystem) return error;
+    if (error == 0 || !from_system) return error;
   }
-  if (fromSystem) {
+  if (from_system) {
     text = SystemMessage(id);
     return 0;
   }
