@@ -39,7 +39,7 @@ void PostCancel(HWND hDlg) {
 
 HWND CreateControls(HWND hDlg, HINSTANCE hInstance, const ZEM_DIALOG_TEMPLATE &dialog) {
   HWND first = nullptr;
-  HWND firstTabStop = nullptr;
+  HWND first_tab_stop = nullptr;
   for (UINT i = 0; i < dialog.nControls; ++i) {
     const ZEM_DIALOG_CONTROL &item = dialog.pControls[i];
     const HWND control = CreateWindowExA(0, item.pszClass, item.pszText, WS_CHILD | WS_VISIBLE | item.dwStyle, 0, 0,
@@ -51,10 +51,10 @@ HWND CreateControls(HWND hDlg, HINSTANCE hInstance, const ZEM_DIALOG_TEMPLATE &d
       if (icon != nullptr) SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
     if (first == nullptr) first = control;
-    if (firstTabStop == nullptr && (item.dwStyle & WS_TABSTOP) != 0) firstTabStop = control;
+    if (first_tab_stop == nullptr && (item.dwStyle & WS_TABSTOP) != 0) first_tab_stop = control;
   }
   // The control that would take the focus: WM_INITDIALOG names it.
-  return firstTabStop != nullptr ? firstTabStop : (first != nullptr ? first : hDlg);
+  return first_tab_stop != nullptr ? first_tab_stop : (first != nullptr ? first : hDlg);
 }
 
 }  // namespace
@@ -85,9 +85,9 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR) { return DestroyWindow(hDlg); }
 
 LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  const DLGPROC dialogProcedure = DialogProcedureOf(hDlg);
-  if (dialogProcedure != nullptr) {
-    const INT_PTR handled = dialogProcedure(hDlg, Msg, wParam, lParam);
+  const DLGPROC dialog_procedure = DialogProcedureOf(hDlg);
+  if (dialog_procedure != nullptr) {
+    const INT_PTR handled = dialog_procedure(hDlg, Msg, wParam, lParam);
     if (handled != 0) return Msg == WM_INITDIALOG ? handled : MessageResultOf(hDlg);
   }
   if (Msg == WM_CLOSE) {
