@@ -32,18 +32,18 @@ void ServeSent(Lock &lock, Queue &queue) {
   }
 }
 
-bool BuildFilter(State &state, HWND hWnd, UINT first, UINT last, Filter *filter) {
+bool BuildFilter(State &state, HWND handle, UINT first, UINT last, Filter *filter) {
   filter->first = first;
   filter->last = last;
-  if (hWnd == nullptr) return true;
+  if (handle == nullptr) return true;
   filter->any_window = false;
-  if (hWnd == reinterpret_cast<HWND>(-1)) {
+  if (handle == reinterpret_cast<HWND>(-1)) {
     filter->thread_only = true;
     return true;
   }
-  const Window *window = state.FindWindow(hWnd);
+  const Window *window = state.FindWindow(handle);
   if (window == nullptr || window->thread != ThisThread()) return false;
-  filter->windows = state.Subtree(FromHwnd(hWnd));
+  filter->windows = state.Subtree(FromHwnd(handle));
   return true;
 }
 
@@ -73,7 +73,7 @@ bool TakeQuit(Queue &queue, bool remove, MSG *msg) {
   return true;
 }
 
-Outcome Retrieve(LPMSG lpMsg, HWND hWnd, UINT first, UINT last, bool remove, bool wait) {
+Outcome Retrieve(LPMSG out, HWND handle, UINT first, UINT last, bool remove, bool wait) {
   State &state = State::Get();
   Lock lock = state.Acquire();
   const std::shared_ptr<Queue> queue = state.ThisThreadQueueShared();
@@ -81,12 +81,12 @@ Outcome Retrieve(LPMSG lpMsg, HWND hWnd, UINT first, UINT last, bool remove, boo
     ServeSent(lock, *queue);
     // Built again each round: a served message may have destroyed the window.
     Filter filter;
-    if (!BuildFilter(state, hWnd, first, last, &filter)) return Outcome::kBadFilter;
+    if (!BuildFilter(state, handle, first, last, &filter)) return Outcome::kBadFilter;
     MSG msg{};
     Clock::time_point next_due = Clock::time_point::max();
     if (TakePosted(state, *queue, filter, remove, &msg) || TakeQuit(*queue, remove, &msg) ||
         TakeDueTimer(*queue, filter, remove, &msg, &next_due)) {
-      *lpMsg = msg;
+      *out = msg;
       t_last_message_time = msg.time;
       return msg.message == WM_QUIT ? Outcome::kQuit : Outcome::kMessage;
     }
@@ -99,9 +99,9 @@ Outcome Retrieve(LPMSG lpMsg, HWND hWnd, UINT first, UINT last, bool remove, boo
   }
 }
 
-BOOL Post(Queue &queue, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+BOOL Post(Queue &queue, HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   if (queue.posted.size() >= kPostedMessageLimit) return Fail(ERROR_NOT_ENOUGH_QUOTA, FALSE);
-  queue.posted.push_back(MSG{hWnd, message, wParam, lParam, GetTickCount(), {0, 0}});
+  queue.posted.push_back(MSG{handle, message, wparam, lparam, GetTickCount(), {0, 0}});
   queue.wake.notify_all();
   return TRUE;
 }

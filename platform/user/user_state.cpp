@@ -176,16 +176,16 @@ void State::ForgetThread(DWORD thread) {
   }
 }
 
-LRESULT CallProcedure(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CallProcedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   WNDPROC proc;
   {
     State &state = State::Get();
     Lock lock = state.Acquire();
-    const Window *window = state.FindWindow(hWnd);
+    const Window *window = state.FindWindow(handle);
     if (window == nullptr) return 0;
     proc = window->proc;
   }
-  return proc == nullptr ? 0 : proc(hWnd, message, wParam, lParam);
+  return proc == nullptr ? 0 : proc(handle, message, wparam, lparam);
 }
 
 bool IsBuiltInProcedure(WNDPROC proc) { return proc == ControlProc || proc == DefWindowProcA; }

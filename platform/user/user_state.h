@@ -155,7 +155,7 @@ DWORD ThisThread();
 
 // Calls the window's procedure on the calling thread; 0 when the window is
 // gone. Takes the lock itself: call it without holding the lock.
-LRESULT CallProcedure(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // The built-in procedures serve any thread: they touch nothing but records
 // under the lock, so a text message need not wait for the owner's loop.

@@ -55,26 +55,26 @@ bool AccessLong(Window &window, int index, const LONG_PTR *replacement, LONG_PTR
   }
 }
 
-LONG_PTR WindowLong(HWND hWnd, int nIndex, const LONG_PTR *replacement) {
+LONG_PTR WindowLong(HWND handle, int index, const LONG_PTR *replacement) {
   State &state = State::Get();
   Lock lock = state.Acquire();
-  Window *window = state.FindWindow(hWnd);
+  Window *window = state.FindWindow(handle);
   if (window == nullptr) return Fail<LONG_PTR>(ERROR_INVALID_WINDOW_HANDLE, 0);
   LONG_PTR old = 0;
-  if (!AccessLong(*window, nIndex, replacement, &old)) return Fail<LONG_PTR>(ERROR_INVALID_INDEX, 0);
+  if (!AccessLong(*window, index, replacement, &old)) return Fail<LONG_PTR>(ERROR_INVALID_INDEX, 0);
   return old;
 }
 
 // Sends WM_DESTROY (unless creation never got that far) down the tree and
 // WM_NCDESTROY back up it, removing each record after its last message.
-BOOL Destroy(HWND hWnd, bool send_destroy) {
+BOOL Destroy(HWND handle, bool send_destroy) {
   State &state = State::Get();
   Lock lock = state.Acquire();
-  Window *window = state.FindWindow(hWnd);
+  Window *window = state.FindWindow(handle);
   if (window == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   if (window->thread != ThisThread()) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (window->destroying) return TRUE;  // a procedure destroying what is already going
-  const std::vector<uintptr_t> members = state.Subtree(FromHwnd(hWnd));
+  const std::vector<uintptr_t> members = state.Subtree(FromHwnd(handle));
   for (uintptr_t member : members) state.FindWindow(member)->destroying = true;
   state.PurgeWindows(members);
   lock.unlock();
@@ -124,22 +124,22 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
   window.id = (dwStyle & WS_CHILD) != 0 ? reinterpret_cast<LONG_PTR>(hMenu) : 0;
   window.extra.assign(static_cast<size_t>(cls->window_extra), 0);
   window.thread = ThisThread();
-  const HWND hWnd = ToHwnd(state.AddWindow(std::move(window)));
+  const HWND handle = ToHwnd(state.AddWindow(std::move(window)));
   lock.unlock();
 
   CREATESTRUCTA create{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X,
                        static_cast<LONG>(dwStyle), lpWindowName, lpClassName, dwExStyle};
   const LPARAM create_param = reinterpret_cast<LPARAM>(&create);
-  if (CallProcedure(hWnd, WM_NCCREATE, 0, create_param) == FALSE) {
-    Destroy(hWnd, false);
+  if (CallProcedure(handle, WM_NCCREATE, 0, create_param) == FALSE) {
+    Destroy(handle, false);
     return nullptr;
   }
-  if (CallProcedure(hWnd, WM_CREATE, 0, create_param) == -1) {
-    Destroy(hWnd, true);
+  if (CallProcedure(handle, WM_CREATE, 0, create_param) == -1) {
+    Destroy(handle, true);
     return nullptr;
   }
   // A procedure may have destroyed the window while it was being made.
-  return IsWindow(hWnd) ? hWnd : nullptr;
+  return IsWindow(handle) ? handle : nullptr;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) { return Destroy(hWnd, true); }
