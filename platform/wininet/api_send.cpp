@@ -120,10 +120,10 @@ std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &ex
 }
 
 // The sending of a request whose body is being written.
-std::shared_ptr<Transfer> StreamedSending(HINTERNET hRequest) {
+std::shared_ptr<Transfer> StreamedSending(HINTERNET handle) {
   std::lock_guard<std::mutex> lock(HandleLock());
   DWORD error = 0;
-  auto request = FindHandleOf<Request>(hRequest, HandleKind::kRequest, &error);
+  auto request = FindHandleOf<Request>(handle, HandleKind::kRequest, &error);
   if (!request) {
     Fail(error);
     return nullptr;
