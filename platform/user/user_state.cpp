@@ -59,7 +59,7 @@ Window *State::FindWindow(uintptr_t handle) {
   return it == windows_.end() ? nullptr : &it->second;
 }
 
-Window *State::FindWindow(HWND hWnd) { return FindWindow(FromHwnd(hWnd)); }
+Window *State::FindWindow(HWND handle) { return FindWindow(FromHwnd(handle)); }
 
 std::shared_ptr<WindowClass> State::FindClass(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return FindClassByAtom(LOWORD(name));

@@ -105,7 +105,7 @@ class State {
   Lock Acquire() { return Lock(mutex_); }
 
   // Everything below requires the lock.
-  Window *FindWindow(HWND hWnd);
+  Window *FindWindow(HWND handle);
   Window *FindWindow(uintptr_t handle);
   std::shared_ptr<WindowClass> FindClass(LPCSTR name);
   std::shared_ptr<WindowClass> FindClassByAtom(ATOM atom);
@@ -141,7 +141,7 @@ class State {
 };
 
 inline HWND ToHwnd(uintptr_t handle) { return reinterpret_cast<HWND>(handle); }
-inline uintptr_t FromHwnd(HWND hWnd) { return reinterpret_cast<uintptr_t>(hWnd); }
+inline uintptr_t FromHwnd(HWND handle) { return reinterpret_cast<uintptr_t>(handle); }
 
 // Sets the last error and answers the failure value.
 template <typename T>
