@@ -50,14 +50,14 @@ SendSpec BuildSpec(const Request &request, std::string_view body) {
 // Starts a sending on the request: the extra headers join its list, a
 // sending still running is dropped, and the new one goes to the engine.
 // Returns null with the failure recorded.
-std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &extra_headers,
+std::shared_ptr<Transfer> StartSending(HINTERNET handle, const std::string &extra_headers,
                                        std::string_view body, long long streamed_size = -2) {
   std::shared_ptr<Request> request;
   std::shared_ptr<Transfer> previous, transfer;
   {
     std::lock_guard<std::mutex> lock(HandleLock());
     DWORD error = 0;
-    request = FindHandleOf<Request>(hRequest, HandleKind::kRequest, &error);
+    request = FindHandleOf<Request>(handle, HandleKind::kRequest, &error);
     if (!request) {
       Fail(error);
       return nullptr;
