@@ -40,9 +40,10 @@
 // it). No lock is held while a status callback runs.
 //
 // Closing: a close cancels the handle's transfer first, then waits for a
-// callback of that handle running on the callback thread to return (unless
-// it is that callback closing), so the caller may free what the callback
-// uses. Closing the last session then waits for the engine thread to end,
+// callback of that handle running on another thread (the callback thread,
+// or a caller's thread giving it a synchronous request's report) to return,
+// so the caller may free what the callback uses; a callback closing its own
+// handle is not waited for. Closing the last session then waits for the engine thread to end,
 // which runs no caller code, and for the callback thread unless it is inside
 // a callback: that one is of a handle closed from inside it, which nobody
 // waits for.

@@ -249,6 +249,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // Reports of a synchronous sending, delivered on the caller's thread by
   // the next call that waits (the send, a read, a query, a write).
   std::deque<StatusReport> local_reports_;
+  int delivering_ = 0;             // of those, how many callbacks run now
   bool completion_reported_ = false;
 };
 

@@ -204,13 +204,15 @@ TEST(Async, ClosingARequestInFlightEndsItsReportsWithHandleClosing) {
   }
 }
 
-// Closing while a callback runs on the library's callback thread. A callback
-// that closes its own request, or its own last session, gets its answer at
-// once; a close from another thread returns only once the running callback
-// has, so the closer may free whatever the callback uses, and nothing is
-// reported afterwards.
+// Closing while a callback runs: on the library's callback thread, or (a
+// synchronous request) on the thread waiting in the send. A callback that
+// closes its own request, or its own last session, gets its answer at once;
+// a close from another thread returns only once the running callback has, so
+// the closer may free whatever the callback uses, and nothing is reported
+// afterwards.
 struct CloseCase {
   const char *what;
+  bool async;
   bool by_the_callback;  // else by the test's thread while the callback runs
   bool whole_session;    // else the request alone; the session is the only one open
 };
@@ -287,25 +289,32 @@ TEST(Async, ClosingWhileACallbackRunsNeitherStallsNorLetsItOutliveTheClose) {
   ASSERT_TRUE(server.ok());
   server.Answer("*", Reply::Ok("never").StallBeforeHeaders(10000));
   const CloseCase cases[] = {
-      {"the callback closes its own last session", true, true},
-      {"the callback closes its own request", true, false},
-      {"another thread closes the last session while the callback runs", false, true},
-      {"another thread closes the request while its callback runs", false, false},
+      {"the callback closes its own last session", true, true, true},
+      {"the callback closes its own request", true, true, false},
+      {"another thread closes the last session while the callback runs", true, false, true},
+      {"another thread closes the request while its callback runs", true, false, false},
+      {"a synchronous request's callback closes its own last session", false, true, true},
+      {"another thread closes a synchronous request while its callback runs", false, false, false},
   };
   for (const CloseCase &c : cases) {
     SCOPED_TRACE(c.what);
     CloseProbe probe(c.by_the_callback);
     {
-      AsyncRequest r(server.port(), "GET", "/", INTERNET_FLAG_ASYNC, &CloseProbe::Callback);
+      AsyncRequest r(server.port(), "GET", "/", c.async ? INTERNET_FLAG_ASYNC : 0, &CloseProbe::Callback);
       ASSERT_NE(nullptr, r.request.get());
       probe.Aim(c.whole_session ? r.session.get() : r.request.get());
-      EXPECT_FALSE(HttpSendRequestA(r.request, nullptr, 0, nullptr, 0));
-      ASSERT_TRUE(probe.WaitFor(&CloseProbe::entered_)) << "no report on the callback thread";
+      const HINTERNET request = r.request.get();
+      // A synchronous send reports on its own thread, until the close ends it.
+      std::thread sender([&] { EXPECT_FALSE(HttpSendRequestA(request, nullptr, 0, nullptr, 0)); });
+      if (c.async) sender.join();
+      const bool entered = probe.WaitFor(&CloseProbe::entered_);
       if (c.by_the_callback) {
-        ASSERT_TRUE(probe.WaitFor(&CloseProbe::returned_)) << "the callback's close hangs";
+        EXPECT_TRUE(entered && probe.WaitFor(&CloseProbe::returned_)) << "the callback's close hangs";
       } else {
+        EXPECT_TRUE(entered) << "no report on another thread";
         EXPECT_TRUE(probe.CloseAndSeeReturned()) << "the close returned while the callback still ran";
       }
+      if (sender.joinable()) sender.join();
       EXPECT_TRUE(probe.close_result());
       const HINTERNET closed = c.whole_session ? r.session.release() : r.request.release();
       EXPECT_FALSE(InternetCloseHandle(closed));
