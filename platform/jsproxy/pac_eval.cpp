@@ -23,12 +23,12 @@ namespace zem::jsproxy {
 namespace {
 
 // The child's report: one letter ('A' answer, 'S' script error) and a text.
-std::string g_engineMessages;  // child only
+std::string g_engine_messages;  // child only
 
 int CollectEngineMessage(const char *format, va_list args) {
   char line[512];
   const int n = std::vsnprintf(line, sizeof line, format, args);
-  if (n > 0 && g_engineMessages.size() < 4096) g_engineMessages += line;
+  if (n > 0 && g_engine_messages.size() < 4096) g_engine_messages += line;
   return n;
 }
 
@@ -66,19 +66,19 @@ void WriteAll(int fd, const std::string &data) {
 }
 
 [[noreturn]] void RunChild(int fd, const std::string &script, const std::string &url, const std::string &host,
-                           const std::string &myIp) {
+                           const std::string &my_ip) {
   pacparser_set_error_printer(&CollectEngineMessage);
   std::string report;
   if (!pacparser_init()) {
-    report = "SThe script engine could not start. " + g_engineMessages;
+    report = "SThe script engine could not start. " + g_engine_messages;
   } else {
-    pacparser_setmyip(myIp.c_str());
+    pacparser_setmyip(my_ip.c_str());
     if (!pacparser_parse_pac_string(script.c_str())) {
-      report = "SThe script does not compile: " + g_engineMessages;
+      report = "SThe script does not compile: " + g_engine_messages;
     } else {
       const char *answer = pacparser_find_proxy(url.c_str(), host.c_str());
       report = answer != nullptr ? std::string("A") + answer
-                                 : "SFindProxyForURL gave no answer: " + g_engineMessages;
+                                 : "SFindProxyForURL gave no answer: " + g_engine_messages;
     }
   }
   WriteAll(fd, report);
@@ -109,9 +109,9 @@ unsigned PacTimeLimitMs() {
 }
 
 PacAnswer EvaluatePac(const std::string &script, const std::string &url, const std::string &host,
-                      unsigned limitMs) {
+                      unsigned limit_ms) {
   PacAnswer result;
-  const std::string myIp = LocalAddress();
+  const std::string my_ip = LocalAddress();
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     result.error = ERROR_NOT_ENOUGH_MEMORY;
@@ -132,23 +132,23 @@ PacAnswer EvaluatePac(const std::string &script, const std::string &url, const s
     const int own = fds[1];
     if (own > 3) ::close_range(3, static_cast<unsigned>(own - 1), 0);
     ::close_range(static_cast<unsigned>(own + 1), ~0U, 0);
-    RunChild(own, script, url, host, myIp);
+    RunChild(own, script, url, host, my_ip);
   }
   ::close(fds[1]);
   std::string report;
-  const long long deadline = NowMs() + limitMs;
-  bool timedOut = false;
+  const long long deadline = NowMs() + limit_ms;
+  bool timed_out = false;
   for (;;) {
     const long long left = deadline - NowMs();
     if (left <= 0) {
-      timedOut = true;
+      timed_out = true;
       break;
     }
     pollfd pfd{fds[0], POLLIN, 0};
     const int ready = ::poll(&pfd, 1, static_cast<int>(left));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) {
-      timedOut = ready == 0;
+      timed_out = ready == 0;
       break;
     }
     char buffer[4096];
@@ -164,9 +164,9 @@ PacAnswer EvaluatePac(const std::string &script, const std::string &url, const s
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  if (timedOut) {
+  if (timed_out) {
     result.error = ERROR_INTERNET_TIMEOUT;
-    result.text = "The script did not answer within " + std::to_string(limitMs) + " ms.";
+    result.text = "The script did not answer within " + std::to_string(limit_ms) + " ms.";
   } else if (report.empty()) {
     result.error = ERROR_INTERNET_BAD_AUTO_PROXY_SCRIPT;
     result.text = "The script engine ended without an answer.";

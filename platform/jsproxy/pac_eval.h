@@ -25,7 +25,7 @@ struct PacAnswer {
 unsigned PacTimeLimitMs();
 
 PacAnswer EvaluatePac(const std::string &script, const std::string &url, const std::string &host,
-                      unsigned limitMs);
+                      unsigned limit_ms);
 
 }  // namespace zem::jsproxy
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bound_export.h"
 #include "memory_probe.h"
 #include "modules.h"
 #include "system_messages.h"
@@ -32,10 +33,10 @@ std::string AsMessage(const std::string &text) {
 }
 
 DWORD ModuleMessage(HMODULE module, DWORD id, std::string &text) {
-  bool known = false;
-  const auto *table = static_cast<const ZEM_MESSAGE_ENTRY *>(
-      FindModuleExport(module != nullptr ? module : MainProgramModule(), ZEM_MESSAGE_TABLE_SYMBOL, &known));
-  if (!known) return ERROR_INVALID_HANDLE;
+  DWORD why = 0;
+  const auto *table = BoundExport<const ZEM_MESSAGE_ENTRY *>(module != nullptr ? module : MainProgramModule(),
+                                                             ZEM_MESSAGE_TABLE_SYMBOL, &why);
+  if (why == ERROR_INVALID_HANDLE) return ERROR_INVALID_HANDLE;
   if (table == nullptr) return ERROR_RESOURCE_TYPE_NOT_FOUND;
   for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
     if (!IsReadableRange(&table[i], sizeof table[i]) || table[i].pszText == nullptr) break;
@@ -56,20 +57,20 @@ std::string SystemMessage(DWORD id) {
 }
 
 DWORD MessageSource(DWORD flags, LPCVOID source, DWORD id, std::string &text) {
-  const bool fromString = (flags & FORMAT_MESSAGE_FROM_STRING) != 0;
-  const bool fromModule = (flags & FORMAT_MESSAGE_FROM_HMODULE) != 0;
-  const bool fromSystem = (flags & FORMAT_MESSAGE_FROM_SYSTEM) != 0;
-  if (fromString) {
-    if (fromModule || fromSystem) return ERROR_INVALID_PARAMETER;
+  const bool from_string = (flags & FORMAT_MESSAGE_FROM_STRING) != 0;
+  const bool from_module = (flags & FORMAT_MESSAGE_FROM_HMODULE) != 0;
+  const bool from_system = (flags & FORMAT_MESSAGE_FROM_SYSTEM) != 0;
+  if (from_string) {
+    if (from_module || from_system) return ERROR_INVALID_PARAMETER;
     const DWORD error = CopyCallerText(static_cast<const char *>(source), kMaxMessageText, text);
     return error == 0 ? 0 : ERROR_INVALID_PARAMETER;
   }
-  if (fromModule) {
+  if (from_module) {
     HMODULE module = static_cast<HMODULE>(const_cast<void *>(source));
     const DWORD error = ModuleMessage(module, id, text);
-    if (error == 0 || !fromSystem) return error;
+    if (error == 0 || !from_system) return error;
   }
-  if (fromSystem) {
+  if (from_system) {
     text = SystemMessage(id);
     return 0;
   }

@@ -5,9 +5,9 @@
 #include "windows.h"
 
 namespace {
-thread_local DWORD t_lastError = ERROR_SUCCESS;
+thread_local DWORD t_last_error = ERROR_SUCCESS;
 }  // namespace
 
-DWORD WINAPI GetLastError(void) { return t_lastError; }
+DWORD WINAPI GetLastError(void) { return t_last_error; }
 
-void WINAPI SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
+void WINAPI SetLastError(DWORD dwErrCode) { t_last_error = dwErrCode; }

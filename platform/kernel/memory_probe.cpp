@@ -111,22 +111,22 @@ bool KnownUsable(std::uintptr_t start, std::size_t size) {
 
 // ---- the kernel's answers ----
 
-std::atomic<bool> g_readProbeWorks{true};
-std::atomic<bool> g_writeProbeWorks{true};
+std::atomic<bool> g_read_probe_works{true};
+std::atomic<bool> g_write_probe_works{true};
 
 bool Unsupported(int error) { return error == ENOSYS || error == EPERM || error == EACCES; }
 
 // Our process id, asked once: every probe names it, and asking the kernel
 // each time would double what a probe costs. A forked child asks afresh.
-std::atomic<pid_t> g_ownPid{0};
+std::atomic<pid_t> g_own_pid{0};
 
 pid_t OwnPid() {
-  pid_t pid = g_ownPid.load(std::memory_order_relaxed);
+  pid_t pid = g_own_pid.load(std::memory_order_relaxed);
   if (pid == 0) {
-    static const int forgetInChild = ::pthread_atfork(nullptr, nullptr, [] { g_ownPid.store(0); });
-    (void)forgetInChild;
+    static const int forget_in_child = ::pthread_atfork(nullptr, nullptr, [] { g_own_pid.store(0); });
+    (void)forget_in_child;
     pid = ::getpid();
-    g_ownPid.store(pid, std::memory_order_relaxed);
+    g_own_pid.store(pid, std::memory_order_relaxed);
   }
   return pid;
 }
@@ -138,7 +138,7 @@ long ReadOwnMemory(std::uintptr_t address, void *out, std::size_t size) {
   iovec remote{reinterpret_cast<void *>(address), size};
   const long n = ::syscall(SYS_process_vm_readv, OwnPid(), &local, 1UL, &remote, 1UL, 0UL);
   if (n < 0 && Unsupported(errno)) {
-    g_readProbeWorks = false;
+    g_read_probe_works = false;
     return -1;
   }
   return n < 0 ? 0 : n;
@@ -162,7 +162,7 @@ std::optional<bool> KernelSaysReadable(std::uintptr_t start, std::size_t size) {
     iovec local{bytes, count};
     const long n = ::syscall(SYS_process_vm_readv, OwnPid(), &local, 1UL, remote, static_cast<unsigned long>(count), 0UL);
     if (n < 0 && Unsupported(errno)) {
-      g_readProbeWorks = false;
+      g_read_probe_works = false;
       return std::nullopt;
     }
     if (n != static_cast<long>(count)) return false;
@@ -171,19 +171,19 @@ std::optional<bool> KernelSaysReadable(std::uintptr_t start, std::size_t size) {
   return true;
 }
 
-int g_futexDummy;
+int g_futex_dummy;
 
 std::optional<bool> KernelSaysWritable(std::uintptr_t start, std::size_t size) {
   const std::uintptr_t last = PageOf(start + size - 1);
-  const int addZero = FUTEX_OP(FUTEX_OP_ADD, 0, FUTEX_OP_CMP_EQ, 0);
+  const int add_zero = FUTEX_OP(FUTEX_OP_ADD, 0, FUTEX_OP_CMP_EQ, 0);
   for (std::uintptr_t page = PageOf(start); ; page += kPageSize) {
     // An aligned word inside the same page, as the futex call requires.
     const std::uintptr_t word = std::max(page, start) & ~std::uintptr_t{3};
-    const long r = ::syscall(SYS_futex, &g_futexDummy, FUTEX_WAKE_OP_PRIVATE, 0, nullptr,
-                             reinterpret_cast<void *>(word), addZero);
+    const long r = ::syscall(SYS_futex, &g_futex_dummy, FUTEX_WAKE_OP_PRIVATE, 0, nullptr,
+                             reinterpret_cast<void *>(word), add_zero);
     if (r < 0) {
       if (errno == EFAULT) return false;
-      if (Unsupported(errno)) g_writeProbeWorks = false;
+      if (Unsupported(errno)) g_write_probe_works = false;
       return std::nullopt;
     }
     if (page == last) return true;
@@ -198,10 +198,10 @@ bool Allowed(const void *p, std::size_t size, Access access) {
   std::uintptr_t image_end;
   if (access == Access::kRead && InLoadedImage(start, size, &image_end)) return true;
   // The write probe reads the word it adds to, so it answers for reading too.
-  if (access == Access::kWrite && g_writeProbeWorks) {
+  if (access == Access::kWrite && g_write_probe_works) {
     if (auto writable = KernelSaysWritable(start, size)) return *writable;
   }
-  if (g_readProbeWorks) {
+  if (g_read_probe_works) {
     if (auto readable = KernelSaysReadable(start, size)) {
       if (!*readable || access == Access::kRead) return *readable;
     }
@@ -209,7 +209,7 @@ bool Allowed(const void *p, std::size_t size, Access access) {
   return MappingsAllow(start, size, access);
 }
 
-std::atomic<bool> g_writeCopyWorks{true};
+std::atomic<bool> g_write_copy_works{true};
 
 // Copies size bytes from `from` to `to`, either of which may be caller
 // memory, in one question to the kernel. Returns the bytes copied.
@@ -224,7 +224,7 @@ std::size_t CopyOwnMemory(void *to, const void *from, std::size_t size, bool int
     std::memmove(to, from, size);
     return size;
   }
-  std::atomic<bool> &works = into_caller ? g_writeCopyWorks : g_readProbeWorks;
+  std::atomic<bool> &works = into_caller ? g_write_copy_works : g_read_probe_works;
   if (works) {
     // The local side is `from` when writing into caller memory, `to` when reading.
     iovec local{into_caller ? const_cast<void *>(from) : to, size};
@@ -268,7 +268,7 @@ std::optional<std::size_t> ProbeStringLength(const char *p, std::size_t max_char
       continue;
     }
     const char *text = KnownUsable(at, wanted) ? reinterpret_cast<const char *>(at) : nullptr;
-    if (text == nullptr && g_readProbeWorks) {
+    if (text == nullptr && g_read_probe_works) {
       const long n = ReadOwnMemory(at, chunk, wanted);
       if (n >= 0 && static_cast<std::size_t>(n) != wanted) return std::nullopt;
       if (n > 0) text = chunk;

@@ -101,13 +101,6 @@ HMODULE PresentModule(const std::string &path) {
 
 }  // namespace
 
-// Exposed to the rest of the kernel (FormatMessageA reads tables through it).
-void *FindModuleExport(HMODULE module, const char *name, bool *known) {
-  ModuleUse use(module);
-  if (known != nullptr) *known = use.valid();
-  return use.valid() ? FindOwnExport(use.handle(), name) : nullptr;
-}
-
 HMODULE MainProgramModule() { return AsModule(MainProgram()); }
 
 }  // namespace zem::platform

@@ -6,11 +6,6 @@
 
 namespace zem::platform {
 
-// The address of an export of the module itself (not of a library it
-// depends on), or null. *known (when given) tells whether the handle was a
-// module at all.
-void *FindModuleExport(HMODULE module, const char *name, bool *known);
-
 // The main program's module, as GetModuleHandleA(NULL) returns it.
 HMODULE MainProgramModule();
 

@@ -140,11 +140,11 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
   const std::string fallback = DefaultText(lpDefault);
 
   std::string section, key, file;
-  const bool wantSections = lpAppName == nullptr;
-  const bool wantKeys = !wantSections && lpKeyName == nullptr;
+  const bool want_sections = lpAppName == nullptr;
+  const bool want_keys = !want_sections && lpKeyName == nullptr;
   DWORD error = CopyCallerText(lpFileName, PATH_MAX, file);
-  if (error == 0 && !wantSections) error = CopyCallerText(lpAppName, kMaxName, section);
-  if (error == 0 && !wantSections && !wantKeys) error = CopyCallerText(lpKeyName, kMaxName, key);
+  if (error == 0 && !want_sections) error = CopyCallerText(lpAppName, kMaxName, section);
+  if (error == 0 && !want_sections && !want_keys) error = CopyCallerText(lpKeyName, kMaxName, key);
   if (error == 0 && file.empty()) error = ERROR_FILE_NOT_FOUND;
   if (error != 0) {
     SetLastError(error == ERROR_INVALID_PARAMETER ? ERROR_FILE_NOT_FOUND : error);
@@ -154,25 +154,25 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
   const auto profile = ReadProfile(ResolveExistingPath(file.c_str()));
   if (!profile) {
     SetLastError(ERROR_FILE_NOT_FOUND);
-    return wantSections ? CopyList(std::string(), lpReturnedString, nSize)
+    return want_sections ? CopyList(std::string(), lpReturnedString, nSize)
                         : CopyValue(fallback, lpReturnedString, nSize);
   }
-  if (wantSections) return CopyList(NameList(profile->sections), lpReturnedString, nSize);
+  if (want_sections) return CopyList(NameList(profile->sections), lpReturnedString, nSize);
 
   std::vector<std::string> keys;
   for (const Entry &entry : profile->entries) {
     if (!SameName(entry.section, section)) continue;
-    if (wantKeys) {
+    if (want_keys) {
       const bool seen = std::any_of(keys.begin(), keys.end(), [&](const std::string &k) { return SameName(k, entry.key); });
       if (!seen) keys.push_back(entry.key);
     } else if (SameName(entry.key, key)) {
       return CopyValue(entry.value, lpReturnedString, nSize);
     }
   }
-  if (wantKeys) {
-    const bool sectionFound = std::any_of(profile->sections.begin(), profile->sections.end(),
+  if (want_keys) {
+    const bool section_found = std::any_of(profile->sections.begin(), profile->sections.end(),
                                           [&](const std::string &s) { return SameName(s, section); });
-    if (sectionFound) return CopyList(NameList(keys), lpReturnedString, nSize);
+    if (section_found) return CopyList(NameList(keys), lpReturnedString, nSize);
   }
   SetLastError(ERROR_FILE_NOT_FOUND);
   return CopyValue(fallback, lpReturnedString, nSize);

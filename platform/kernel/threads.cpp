@@ -114,8 +114,8 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, SIZE_T 
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  const DWORD threadId = thread->WaitForId();
-  if (lpThreadId != nullptr) *lpThreadId = threadId;
+  const DWORD thread_id = thread->WaitForId();
+  if (lpThreadId != nullptr) *lpThreadId = thread_id;
   return zem::platform::RegisterKernelObject(std::move(thread));
 }
 

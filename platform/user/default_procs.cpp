@@ -7,39 +7,39 @@
 namespace zem::user {
 namespace {
 
-LRESULT StoreText(HWND hWnd, LPCSTR text) {
+LRESULT StoreText(HWND handle, LPCSTR text) {
   if (text != nullptr && !IsReadableText(text)) return FALSE;
   State &state = State::Get();
   Lock lock = state.Acquire();
-  Window *window = state.FindWindow(hWnd);
+  Window *window = state.FindWindow(handle);
   if (window == nullptr) return FALSE;
   window->text.assign(text == nullptr ? "" : text);
   return TRUE;
 }
 
 // Copies at most size - 1 characters and a NUL; answers the characters copied.
-LRESULT CopyText(HWND hWnd, WPARAM size, LPSTR buffer) {
+LRESULT CopyText(HWND handle, WPARAM size, LPSTR buffer) {
   if (size == 0 || !IsWritableBuffer(buffer, size)) return 0;
   State &state = State::Get();
   Lock lock = state.Acquire();
-  const Window *window = state.FindWindow(hWnd);
+  const Window *window = state.FindWindow(handle);
   const size_t count = window == nullptr ? 0 : std::min<size_t>(window->text.size(), size - 1);
   if (count > 0) std::memcpy(buffer, window->text.data(), count);
   buffer[count] = '\0';
   return static_cast<LRESULT>(count);
 }
 
-LRESULT TextLength(HWND hWnd) {
+LRESULT TextLength(HWND handle) {
   State &state = State::Get();
   Lock lock = state.Acquire();
-  const Window *window = state.FindWindow(hWnd);
+  const Window *window = state.FindWindow(handle);
   return window == nullptr ? 0 : static_cast<LRESULT>(window->text.size());
 }
 
-LRESULT ExchangeIcon(HWND hWnd, const HICON *replacement) {
+LRESULT ExchangeIcon(HWND handle, const HICON *replacement) {
   State &state = State::Get();
   Lock lock = state.Acquire();
-  Window *window = state.FindWindow(hWnd);
+  Window *window = state.FindWindow(handle);
   if (window == nullptr) return 0;
   const HICON old = window->icon;
   if (replacement != nullptr) window->icon = *replacement;

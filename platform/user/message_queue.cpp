@@ -13,7 +13,7 @@ namespace zem::user {
 namespace {
 
 // The time stamp of the last message this thread retrieved.
-thread_local DWORD tLastMessageTime = 0;
+thread_local DWORD t_last_message_time = 0;
 
 enum class Outcome { kMessage, kQuit, kNothing, kBadFilter };
 
@@ -24,26 +24,26 @@ void ServeSent(Lock &lock, Queue &queue) {
     const std::shared_ptr<SentMessage> sent = queue.sent.front();
     queue.sent.pop_front();
     lock.unlock();
-    const LRESULT result = CallProcedure(ToHwnd(sent->window), sent->message, sent->wParam, sent->lParam);
+    const LRESULT result = CallProcedure(ToHwnd(sent->window), sent->message, sent->wparam, sent->lparam);
     lock.lock();
     sent->result = result;
     sent->done = true;
-    sent->replyTo->wake.notify_all();
+    sent->reply_to->wake.notify_all();
   }
 }
 
-bool BuildFilter(State &state, HWND hWnd, UINT first, UINT last, Filter *filter) {
+bool BuildFilter(State &state, HWND handle, UINT first, UINT last, Filter *filter) {
   filter->first = first;
   filter->last = last;
-  if (hWnd == nullptr) return true;
-  filter->anyWindow = false;
-  if (hWnd == reinterpret_cast<HWND>(-1)) {
-    filter->threadOnly = true;
+  if (handle == nullptr) return true;
+  filter->any_window = false;
+  if (handle == reinterpret_cast<HWND>(-1)) {
+    filter->thread_only = true;
     return true;
   }
-  const Window *window = state.FindWindow(hWnd);
+  const Window *window = state.FindWindow(handle);
   if (window == nullptr || window->thread != ThisThread()) return false;
-  filter->windows = state.Subtree(FromHwnd(hWnd));
+  filter->windows = state.Subtree(FromHwnd(handle));
   return true;
 }
 
@@ -67,13 +67,13 @@ bool TakePosted(State &state, Queue &queue, const Filter &filter, bool remove, M
 // The quit is taken whatever the filter asks for, as GetMessageA must end a
 // loop that filters.
 bool TakeQuit(Queue &queue, bool remove, MSG *msg) {
-  if (!queue.quitPosted) return false;
-  *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, GetTickCount(), {0, 0}};
-  if (remove) queue.quitPosted = false;
+  if (!queue.quit_posted) return false;
+  *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quit_code), 0, GetTickCount(), {0, 0}};
+  if (remove) queue.quit_posted = false;
   return true;
 }
 
-Outcome Retrieve(LPMSG lpMsg, HWND hWnd, UINT first, UINT last, bool remove, bool wait) {
+Outcome Retrieve(LPMSG out, HWND handle, UINT first, UINT last, bool remove, bool wait) {
   State &state = State::Get();
   Lock lock = state.Acquire();
   const std::shared_ptr<Queue> queue = state.ThisThreadQueueShared();
@@ -81,27 +81,27 @@ Outcome Retrieve(LPMSG lpMsg, HWND hWnd, UINT first, UINT last, bool remove, boo
     ServeSent(lock, *queue);
     // Built again each round: a served message may have destroyed the window.
     Filter filter;
-    if (!BuildFilter(state, hWnd, first, last, &filter)) return Outcome::kBadFilter;
+    if (!BuildFilter(state, handle, first, last, &filter)) return Outcome::kBadFilter;
     MSG msg{};
-    Clock::time_point nextDue = Clock::time_point::max();
+    Clock::time_point next_due = Clock::time_point::max();
     if (TakePosted(state, *queue, filter, remove, &msg) || TakeQuit(*queue, remove, &msg) ||
-        TakeDueTimer(*queue, filter, remove, &msg, &nextDue)) {
-      *lpMsg = msg;
-      tLastMessageTime = msg.time;
+        TakeDueTimer(*queue, filter, remove, &msg, &next_due)) {
+      *out = msg;
+      t_last_message_time = msg.time;
       return msg.message == WM_QUIT ? Outcome::kQuit : Outcome::kMessage;
     }
     if (!wait) return Outcome::kNothing;
-    if (nextDue == Clock::time_point::max()) {
+    if (next_due == Clock::time_point::max()) {
       queue->wake.wait(lock);
     } else {
-      queue->wake.wait_until(lock, nextDue);
+      queue->wake.wait_until(lock, next_due);
     }
   }
 }
 
-BOOL Post(Queue &queue, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+BOOL Post(Queue &queue, HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   if (queue.posted.size() >= kPostedMessageLimit) return Fail(ERROR_NOT_ENOUGH_QUOTA, FALSE);
-  queue.posted.push_back(MSG{hWnd, message, wParam, lParam, GetTickCount(), {0, 0}});
+  queue.posted.push_back(MSG{handle, message, wparam, lparam, GetTickCount(), {0, 0}});
   queue.wake.notify_all();
   return TRUE;
 }
@@ -134,8 +134,8 @@ void WINAPI PostQuitMessage(int nExitCode) {
   State &state = State::Get();
   Lock lock = state.Acquire();
   Queue &queue = state.ThisThreadQueue();
-  queue.quitPosted = true;
-  queue.quitCode = nExitCode;
+  queue.quit_posted = true;
+  queue.quit_code = nExitCode;
   queue.wake.notify_all();
 }
 
@@ -154,9 +154,9 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   auto sent = std::make_shared<SentMessage>();
   sent->window = FromHwnd(hWnd);
   sent->message = Msg;
-  sent->wParam = wParam;
-  sent->lParam = lParam;
-  sent->replyTo = self;
+  sent->wparam = wParam;
+  sent->lparam = lParam;
+  sent->reply_to = self;
   target->sent.push_back(sent);
   target->wake.notify_all();
   // Serving what others send to this thread meanwhile keeps two threads that
@@ -213,4 +213,4 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
   return CallProcedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
 }
 
-LONG WINAPI GetMessageTime(void) { return static_cast<LONG>(tLastMessageTime); }
+LONG WINAPI GetMessageTime(void) { return static_cast<LONG>(t_last_message_time); }

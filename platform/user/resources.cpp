@@ -3,6 +3,7 @@
 #include "resources.h"
 
 #include "user_state.h"
+#include "../kernel/bound_export.h"
 
 #include <cstdlib>
 #include <map>
@@ -65,14 +66,9 @@ bool ResourceId(LPCSTR name, WORD *id) {
   return true;
 }
 
-// Found through the kernel's public GetProcAddress; a failed lookup must not
-// leave its error behind for a caller whose own call succeeds.
 const ZEM_RESOURCE_TABLE *ResourceTableOf(HINSTANCE module) {
-  const DWORD saved = GetLastError();
-  const HMODULE owner = module != nullptr ? module : GetModuleHandleA(nullptr);
-  const FARPROC symbol = owner == nullptr ? nullptr : GetProcAddress(owner, ZEM_RESOURCE_TABLE_SYMBOL);
-  SetLastError(saved);
-  return reinterpret_cast<const ZEM_RESOURCE_TABLE *>(reinterpret_cast<uintptr_t>(symbol));
+  return zem::platform::BoundExport<const ZEM_RESOURCE_TABLE *>(module != nullptr ? module : GetModuleHandleA(nullptr),
+                                                                ZEM_RESOURCE_TABLE_SYMBOL);
 }
 
 // Icons of a module's table; null module: the stock ones.

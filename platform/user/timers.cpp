@@ -5,15 +5,15 @@
 
 namespace zem::user {
 
-bool TakeDueTimer(Queue &queue, const Filter &filter, bool remove, MSG *msg, Clock::time_point *nextDue) {
+bool TakeDueTimer(Queue &queue, const Filter &filter, bool remove, MSG *msg, Clock::time_point *next_due) {
   const Clock::time_point now = Clock::now();
   Timer *due = nullptr;
   for (Timer &timer : queue.timers) {
     if (!filter.Accepts(timer.window, WM_TIMER)) continue;
     if (timer.due <= now) {
       if (due == nullptr || timer.due < due->due) due = &timer;
-    } else if (timer.due < *nextDue) {
-      *nextDue = timer.due;
+    } else if (timer.due < *next_due) {
+      *next_due = timer.due;
     }
   }
   if (due == nullptr) return false;

@@ -23,7 +23,7 @@ struct ThreadQueueHolder {
     if (queue) State::Get().ForgetThread(queue->thread);
   }
 };
-thread_local ThreadQueueHolder tQueue;
+thread_local ThreadQueueHolder t_queue;
 
 }  // namespace
 
@@ -42,14 +42,14 @@ State::State() {
     WindowClass cls;
     cls.name = name;
     cls.proc = ControlProc;
-    cls.builtIn = true;
+    cls.built_in = true;
     AddClass(cls);
   }
   WindowClass dialog;
   dialog.name = kDialogClassName;
   dialog.proc = DefDlgProcA;
-  dialog.cbWndExtra = DLGWINDOWEXTRA;
-  dialog.builtIn = true;
+  dialog.window_extra = DLGWINDOWEXTRA;
+  dialog.built_in = true;
   AddClass(dialog);
 }
 
@@ -59,7 +59,7 @@ Window *State::FindWindow(uintptr_t handle) {
   return it == windows_.end() ? nullptr : &it->second;
 }
 
-Window *State::FindWindow(HWND hWnd) { return FindWindow(FromHwnd(hWnd)); }
+Window *State::FindWindow(HWND handle) { return FindWindow(FromHwnd(handle)); }
 
 std::shared_ptr<WindowClass> State::FindClass(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return FindClassByAtom(LOWORD(name));
@@ -78,8 +78,8 @@ std::shared_ptr<WindowClass> State::FindClassByAtom(ATOM atom) {
 std::shared_ptr<WindowClass> State::AddClass(WindowClass cls) {
   const std::string key = ClassKey(cls.name);
   if (classes_.count(key) != 0) return nullptr;
-  cls.atom = nextAtom_++;
-  if (nextAtom_ == 0) nextAtom_ = 0xC000;  // atoms stay in the string-atom range
+  cls.atom = next_atom_++;
+  if (next_atom_ == 0) next_atom_ = 0xC000;  // atoms stay in the string-atom range
   auto stored = std::make_shared<WindowClass>(std::move(cls));
   classes_.emplace(key, stored);
   return stored;
@@ -90,12 +90,12 @@ void State::RemoveClass(const std::shared_ptr<WindowClass> &cls) { classes_.eras
 uintptr_t State::AddWindow(Window window) {
   uintptr_t handle;
   do {
-    handle = nextWindow_;
-    nextWindow_ += 2;
-    if (nextWindow_ >= 0x7FFFFFF0) nextWindow_ = 0x00010010;
+    handle = next_window_;
+    next_window_ += 2;
+    if (next_window_ >= 0x7FFFFFF0) next_window_ = 0x00010010;
   } while (windows_.count(handle) != 0);
   if (Window *parent = FindWindow(window.parent)) parent->children.push_back(handle);
-  ++window.windowClass->windowCount;
+  ++window.window_class->window_count;
   windows_.emplace(handle, std::move(window));
   return handle;
 }
@@ -110,7 +110,7 @@ void State::RemoveWindow(uintptr_t handle) {
   for (uintptr_t child : it->second.children) {
     if (Window *orphan = FindWindow(child)) orphan->parent = 0;
   }
-  --it->second.windowClass->windowCount;
+  --it->second.window_class->window_count;
   windows_.erase(it);
 }
 
@@ -129,11 +129,11 @@ std::vector<uintptr_t> State::Subtree(uintptr_t handle) {
 Queue &State::ThisThreadQueue() { return *ThisThreadQueueShared(); }
 
 std::shared_ptr<Queue> State::ThisThreadQueueShared() {
-  if (!tQueue.queue) {
-    tQueue.queue = std::make_shared<Queue>(ThisThread());
-    queues_[tQueue.queue->thread] = tQueue.queue;
+  if (!t_queue.queue) {
+    t_queue.queue = std::make_shared<Queue>(ThisThread());
+    queues_[t_queue.queue->thread] = t_queue.queue;
   }
-  return tQueue.queue;
+  return t_queue.queue;
 }
 
 Queue *State::QueueOf(DWORD thread) {
@@ -163,7 +163,7 @@ void State::ForgetThread(DWORD thread) {
     // Senders waiting on this thread get 0, as for a window that went away.
     for (const auto &sent : it->second->sent) {
       sent->done = true;
-      sent->replyTo->wake.notify_all();
+      sent->reply_to->wake.notify_all();
     }
     queues_.erase(it);
   }
@@ -176,16 +176,16 @@ void State::ForgetThread(DWORD thread) {
   }
 }
 
-LRESULT CallProcedure(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CallProcedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   WNDPROC proc;
   {
     State &state = State::Get();
     Lock lock = state.Acquire();
-    const Window *window = state.FindWindow(hWnd);
+    const Window *window = state.FindWindow(handle);
     if (window == nullptr) return 0;
     proc = window->proc;
   }
-  return proc == nullptr ? 0 : proc(hWnd, message, wParam, lParam);
+  return proc == nullptr ? 0 : proc(handle, message, wparam, lparam);
 }
 
 bool IsBuiltInProcedure(WNDPROC proc) { return proc == ControlProc || proc == DefWindowProcA; }

@@ -39,26 +39,26 @@ struct WindowClass {
   ATOM atom = 0;
   UINT style = 0;
   WNDPROC proc = nullptr;
-  int cbWndExtra = 0;
+  int window_extra = 0;  // WNDCLASSA.cbWndExtra
   HINSTANCE instance = nullptr;
   HICON icon = nullptr;
   HCURSOR cursor = nullptr;
-  bool builtIn = false;
-  int windowCount = 0;
+  bool built_in = false;
+  int window_count = 0;
 };
 
 struct Window {
-  std::shared_ptr<WindowClass> windowClass;
+  std::shared_ptr<WindowClass> window_class;
   WNDPROC proc = nullptr;
   HINSTANCE instance = nullptr;
   DWORD style = 0;
-  DWORD exStyle = 0;
+  DWORD ex_style = 0;
   uintptr_t parent = 0;
   std::vector<uintptr_t> children;
   LONG_PTR id = 0;
-  LONG_PTR userData = 0;
+  LONG_PTR user_data = 0;
   std::string text;
-  std::vector<unsigned char> extra;  // cbWndExtra bytes (a dialog's DWLP_* slots)
+  std::vector<unsigned char> extra;  // window_extra bytes (a dialog's DWLP_* slots)
   HICON icon = nullptr;              // what a static control shows
   DWORD thread = 0;
   bool destroying = false;
@@ -78,11 +78,11 @@ struct Queue;
 struct SentMessage {
   uintptr_t window = 0;
   UINT message = 0;
-  WPARAM wParam = 0;
-  LPARAM lParam = 0;
+  WPARAM wparam = 0;
+  LPARAM lparam = 0;
   LRESULT result = 0;
   bool done = false;
-  std::shared_ptr<Queue> replyTo;  // the sender's queue, woken when done
+  std::shared_ptr<Queue> reply_to;  // the sender's queue, woken when done
 };
 
 struct Queue {
@@ -92,8 +92,8 @@ struct Queue {
   std::deque<MSG> posted;
   std::deque<std::shared_ptr<SentMessage>> sent;
   std::vector<Timer> timers;
-  bool quitPosted = false;
-  int quitCode = 0;
+  bool quit_posted = false;
+  int quit_code = 0;
 };
 
 class State {
@@ -105,7 +105,7 @@ class State {
   Lock Acquire() { return Lock(mutex_); }
 
   // Everything below requires the lock.
-  Window *FindWindow(HWND hWnd);
+  Window *FindWindow(HWND handle);
   Window *FindWindow(uintptr_t handle);
   std::shared_ptr<WindowClass> FindClass(LPCSTR name);
   std::shared_ptr<WindowClass> FindClassByAtom(ATOM atom);
@@ -121,7 +121,7 @@ class State {
   Queue &ThisThreadQueue();
   std::shared_ptr<Queue> ThisThreadQueueShared();
   Queue *QueueOf(DWORD thread);
-  UINT_PTR NewTimerId() { return nextTimerId_++; }
+  UINT_PTR NewTimerId() { return next_timer_id_++; }
   // Drops the posted messages and timers of these windows from every queue.
   void PurgeWindows(const std::vector<uintptr_t> &handles);
 
@@ -135,13 +135,13 @@ class State {
   std::unordered_map<uintptr_t, Window> windows_;
   std::map<std::string, std::shared_ptr<WindowClass>> classes_;  // by upper-case name
   std::unordered_map<DWORD, std::shared_ptr<Queue>> queues_;
-  uintptr_t nextWindow_ = 0x00010010;
-  ATOM nextAtom_ = 0xC000;
-  UINT_PTR nextTimerId_ = 0x1000;
+  uintptr_t next_window_ = 0x00010010;
+  ATOM next_atom_ = 0xC000;
+  UINT_PTR next_timer_id_ = 0x1000;
 };
 
 inline HWND ToHwnd(uintptr_t handle) { return reinterpret_cast<HWND>(handle); }
-inline uintptr_t FromHwnd(HWND hWnd) { return reinterpret_cast<uintptr_t>(hWnd); }
+inline uintptr_t FromHwnd(HWND handle) { return reinterpret_cast<uintptr_t>(handle); }
 
 // Sets the last error and answers the failure value.
 template <typename T>
@@ -155,7 +155,7 @@ DWORD ThisThread();
 
 // Calls the window's procedure on the calling thread; 0 when the window is
 // gone. Takes the lock itself: call it without holding the lock.
-LRESULT CallProcedure(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // The built-in procedures serve any thread: they touch nothing but records
 // under the lock, so a text message need not wait for the owner's loop.

@@ -12,13 +12,13 @@ ATOM Register(const Record &record) {
   WindowClass cls;
   cls.style = record.style;
   cls.proc = record.lpfnWndProc;
-  cls.cbWndExtra = record.cbWndExtra;
+  cls.window_extra = record.cbWndExtra;
   cls.instance = record.hInstance;
   cls.icon = record.hIcon;
   cls.cursor = record.hCursor;
   const LPCSTR name = record.lpszClassName;
-  if (cls.proc == nullptr || !IsReadableText(name) || *name == '\0' || cls.cbWndExtra < 0 ||
-      cls.cbWndExtra > kMaxWindowExtra) {
+  if (cls.proc == nullptr || !IsReadableText(name) || *name == '\0' || cls.window_extra < 0 ||
+      cls.window_extra > kMaxWindowExtra) {
     return Fail<ATOM>(ERROR_INVALID_PARAMETER, 0);
   }
   cls.name = name;
@@ -50,8 +50,8 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
   State &state = State::Get();
   Lock lock = state.Acquire();
   const auto cls = state.FindClass(lpClassName);
-  if (!cls || cls->builtIn) return Fail(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
-  if (cls->windowCount > 0) return Fail(ERROR_CLASS_HAS_WINDOWS, FALSE);
+  if (!cls || cls->built_in) return Fail(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
+  if (cls->window_count > 0) return Fail(ERROR_CLASS_HAS_WINDOWS, FALSE);
   state.RemoveClass(cls);
   return TRUE;
 }

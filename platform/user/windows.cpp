@@ -42,8 +42,8 @@ bool AccessLong(Window &window, int index, const LONG_PTR *replacement, LONG_PTR
     case GWLP_HINSTANCE: Exchange(window.instance, replacement, old); return true;
     case GWLP_ID: Exchange(window.id, replacement, old); return true;
     case GWL_STYLE: Exchange(window.style, replacement, old); return true;
-    case GWL_EXSTYLE: Exchange(window.exStyle, replacement, old); return true;
-    case GWLP_USERDATA: Exchange(window.userData, replacement, old); return true;
+    case GWL_EXSTYLE: Exchange(window.ex_style, replacement, old); return true;
+    case GWLP_USERDATA: Exchange(window.user_data, replacement, old); return true;
     case GWLP_HWNDPARENT:
       if (replacement != nullptr) return false;  // re-parenting is not offered
       *old = static_cast<LONG_PTR>(window.parent);
@@ -55,31 +55,31 @@ bool AccessLong(Window &window, int index, const LONG_PTR *replacement, LONG_PTR
   }
 }
 
-LONG_PTR WindowLong(HWND hWnd, int nIndex, const LONG_PTR *replacement) {
+LONG_PTR WindowLong(HWND handle, int index, const LONG_PTR *replacement) {
   State &state = State::Get();
   Lock lock = state.Acquire();
-  Window *window = state.FindWindow(hWnd);
+  Window *window = state.FindWindow(handle);
   if (window == nullptr) return Fail<LONG_PTR>(ERROR_INVALID_WINDOW_HANDLE, 0);
   LONG_PTR old = 0;
-  if (!AccessLong(*window, nIndex, replacement, &old)) return Fail<LONG_PTR>(ERROR_INVALID_INDEX, 0);
+  if (!AccessLong(*window, index, replacement, &old)) return Fail<LONG_PTR>(ERROR_INVALID_INDEX, 0);
   return old;
 }
 
 // Sends WM_DESTROY (unless creation never got that far) down the tree and
 // WM_NCDESTROY back up it, removing each record after its last message.
-BOOL Destroy(HWND hWnd, bool sendDestroy) {
+BOOL Destroy(HWND handle, bool send_destroy) {
   State &state = State::Get();
   Lock lock = state.Acquire();
-  Window *window = state.FindWindow(hWnd);
+  Window *window = state.FindWindow(handle);
   if (window == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   if (window->thread != ThisThread()) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (window->destroying) return TRUE;  // a procedure destroying what is already going
-  const std::vector<uintptr_t> members = state.Subtree(FromHwnd(hWnd));
+  const std::vector<uintptr_t> members = state.Subtree(FromHwnd(handle));
   for (uintptr_t member : members) state.FindWindow(member)->destroying = true;
   state.PurgeWindows(members);
   lock.unlock();
 
-  if (sendDestroy) {
+  if (send_destroy) {
     for (uintptr_t member : members) CallProcedure(ToHwnd(member), WM_DESTROY, 0, 0);
   }
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
@@ -114,32 +114,32 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
   // is one from the start.
   state.ThisThreadQueue();
   Window window;
-  window.windowClass = cls;
+  window.window_class = cls;
   window.proc = cls->proc;
   window.instance = hInstance;
   window.style = dwStyle;
-  window.exStyle = dwExStyle;
+  window.ex_style = dwExStyle;
   window.parent = FromHwnd(hWndParent);
   // A child's "menu" is its control identifier.
   window.id = (dwStyle & WS_CHILD) != 0 ? reinterpret_cast<LONG_PTR>(hMenu) : 0;
-  window.extra.assign(static_cast<size_t>(cls->cbWndExtra), 0);
+  window.extra.assign(static_cast<size_t>(cls->window_extra), 0);
   window.thread = ThisThread();
-  const HWND hWnd = ToHwnd(state.AddWindow(std::move(window)));
+  const HWND handle = ToHwnd(state.AddWindow(std::move(window)));
   lock.unlock();
 
   CREATESTRUCTA create{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X,
                        static_cast<LONG>(dwStyle), lpWindowName, lpClassName, dwExStyle};
-  const LPARAM createParam = reinterpret_cast<LPARAM>(&create);
-  if (CallProcedure(hWnd, WM_NCCREATE, 0, createParam) == FALSE) {
-    Destroy(hWnd, false);
+  const LPARAM create_param = reinterpret_cast<LPARAM>(&create);
+  if (CallProcedure(handle, WM_NCCREATE, 0, create_param) == FALSE) {
+    Destroy(handle, false);
     return nullptr;
   }
-  if (CallProcedure(hWnd, WM_CREATE, 0, createParam) == -1) {
-    Destroy(hWnd, true);
+  if (CallProcedure(handle, WM_CREATE, 0, create_param) == -1) {
+    Destroy(handle, true);
     return nullptr;
   }
   // A procedure may have destroyed the window while it was being made.
-  return IsWindow(hWnd) ? hWnd : nullptr;
+  return IsWindow(handle) ? handle : nullptr;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) { return Destroy(hWnd, true); }
@@ -199,13 +199,13 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   Lock lock = state.Acquire();
   Window *window = state.FindWindow(hWnd);
   if (window == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-  const BOOL wasVisible = (window->style & WS_VISIBLE) != 0;
+  const BOOL was_visible = (window->style & WS_VISIBLE) != 0;
   if (nCmdShow == SW_HIDE) {
     window->style &= ~static_cast<DWORD>(WS_VISIBLE);
   } else {
     window->style |= WS_VISIBLE;
   }
-  return wasVisible;
+  return was_visible;
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {

@@ -18,9 +18,9 @@ struct CookieUrl {
   bool secure = false;
 };
 
-bool ReadCookieUrl(LPCSTR lpszUrl, CookieUrl *out) {
+bool ReadCookieUrl(LPCSTR given, CookieUrl *out) {
   std::string text;
-  if (!ReadText(lpszUrl, "lpszUrl", &text, INTERNET_MAX_URL_LENGTH + 64 * 1024)) return false;
+  if (!ReadText(given, "lpszUrl", &text, INTERNET_MAX_URL_LENGTH + 64 * 1024)) return false;
   if (text.empty()) return Fail(ERROR_INVALID_PARAMETER, "lpszUrl names no URL.");
   std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
   if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {

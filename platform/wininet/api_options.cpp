@@ -17,13 +17,13 @@ namespace {
 std::optional<DWORD> HandleOptions::*TimeoutMember(DWORD option) {
   switch (option) {
     case INTERNET_OPTION_CONNECT_TIMEOUT:
-      return &HandleOptions::connectTimeout;
+      return &HandleOptions::connect_timeout;
     case INTERNET_OPTION_SEND_TIMEOUT:
     case INTERNET_OPTION_DATA_SEND_TIMEOUT:
-      return &HandleOptions::sendTimeout;
+      return &HandleOptions::send_timeout;
     case INTERNET_OPTION_RECEIVE_TIMEOUT:
     case INTERNET_OPTION_DATA_RECEIVE_TIMEOUT:
-      return &HandleOptions::receiveTimeout;
+      return &HandleOptions::receive_timeout;
     default:
       return nullptr;
   }
@@ -32,15 +32,15 @@ std::optional<DWORD> HandleOptions::*TimeoutMember(DWORD option) {
 std::optional<std::string> HandleOptions::*TextMember(DWORD option) {
   switch (option) {
     case INTERNET_OPTION_USERNAME:
-      return &HandleOptions::userName;
+      return &HandleOptions::user_name;
     case INTERNET_OPTION_PASSWORD:
       return &HandleOptions::password;
     case INTERNET_OPTION_PROXY_USERNAME:
-      return &HandleOptions::proxyUserName;
+      return &HandleOptions::proxy_user_name;
     case INTERNET_OPTION_PROXY_PASSWORD:
-      return &HandleOptions::proxyPassword;
+      return &HandleOptions::proxy_password;
     case INTERNET_OPTION_USER_AGENT:
-      return &HandleOptions::userAgent;
+      return &HandleOptions::user_agent;
     default:
       return nullptr;
   }
@@ -58,8 +58,8 @@ const Session *SessionOf(const InternetObject *object) {
 
 // The proxy configuration as an INTERNET_PROXY_INFO followed by its texts.
 BOOL QueryProxy(const ProxyConfig &config, LPVOID buffer, LPDWORD length) {
-  const size_t proxy_size = config.proxyList.empty() ? 0 : config.proxyList.size() + 1;
-  const size_t bypass_size = config.bypassList.empty() ? 0 : config.bypassList.size() + 1;
+  const size_t proxy_size = config.proxy_list.empty() ? 0 : config.proxy_list.size() + 1;
+  const size_t bypass_size = config.bypass_list.empty() ? 0 : config.bypass_list.size() + 1;
   const DWORD size = static_cast<DWORD>(sizeof(INTERNET_PROXY_INFO) + proxy_size + bypass_size);
   if (buffer == nullptr || *length < size) {
     *length = size;
@@ -68,11 +68,11 @@ BOOL QueryProxy(const ProxyConfig &config, LPVOID buffer, LPDWORD length) {
   if (!CheckWritable(buffer, size, "lpBuffer")) return FALSE;
   auto *info = static_cast<INTERNET_PROXY_INFO *>(buffer);
   char *texts = static_cast<char *>(buffer) + sizeof(INTERNET_PROXY_INFO);
-  info->dwAccessType = config.accessType;
+  info->dwAccessType = config.access_type;
   info->lpszProxy = proxy_size != 0 ? texts : nullptr;
-  if (proxy_size != 0) memcpy(texts, config.proxyList.c_str(), proxy_size);
+  if (proxy_size != 0) memcpy(texts, config.proxy_list.c_str(), proxy_size);
   info->lpszProxyBypass = bypass_size != 0 ? texts + proxy_size : nullptr;
-  if (bypass_size != 0) memcpy(texts + proxy_size, config.bypassList.c_str(), bypass_size);
+  if (bypass_size != 0) memcpy(texts + proxy_size, config.bypass_list.c_str(), bypass_size);
   *length = size;
   return TRUE;
 }
@@ -164,21 +164,21 @@ BOOL WINAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuf
       INTERNET_PROXY_INFO info;
       memcpy(&info, lpBuffer, sizeof info);
       ProxyConfig config;
-      if (!ReadLineText(info.lpszProxy, "lpszProxy", &config.proxyList) ||
-          !ReadLineText(info.lpszProxyBypass, "lpszProxyBypass", &config.bypassList)) {
+      if (!ReadLineText(info.lpszProxy, "lpszProxy", &config.proxy_list) ||
+          !ReadLineText(info.lpszProxyBypass, "lpszProxyBypass", &config.bypass_list)) {
         return FALSE;
       }
-      if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY && config.proxyList.empty()) {
+      if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY && config.proxy_list.empty()) {
         return Fail(ERROR_INVALID_PARAMETER, "A named proxy needs a proxy list.");
       }
       if (info.dwAccessType != INTERNET_OPEN_TYPE_PROXY) config = ProxyConfig();
       if (info.dwAccessType != INTERNET_OPEN_TYPE_PROXY && info.dwAccessType != INTERNET_OPEN_TYPE_DIRECT) {
         return Fail(ERROR_INVALID_PARAMETER, "Only direct access or a named proxy can be set on a session.");
       }
-      config.accessType = info.dwAccessType;
+      config.access_type = info.dwAccessType;
       ProxyRules rules;
-      if (!rules.Parse(config.proxyList, config.bypassList)) {
-        return Fail(ERROR_INVALID_PARAMETER, "The proxy list \"" + config.proxyList + "\" cannot be read.");
+      if (!rules.Parse(config.proxy_list, config.bypass_list)) {
+        return Fail(ERROR_INVALID_PARAMETER, "The proxy list \"" + config.proxy_list + "\" cannot be read.");
       }
       auto &session = static_cast<Session &>(*object);
       session.proxy = config;

@@ -9,10 +9,10 @@ using namespace zem::wininet;
 namespace {
 
 // The transfer of a sent request, or null with the failure recorded.
-std::shared_ptr<Transfer> SentTransfer(HINTERNET hFile) {
+std::shared_ptr<Transfer> SentTransfer(HINTERNET handle) {
   std::lock_guard<std::mutex> lock(HandleLock());
   DWORD error = 0;
-  auto request = FindHandleOf<Request>(hFile, HandleKind::kRequest, &error);
+  auto request = FindHandleOf<Request>(handle, HandleKind::kRequest, &error);
   if (!request) {
     Fail(error);
     return nullptr;

@@ -31,16 +31,16 @@ SendSpec BuildSpec(const Request &request, std::string_view body) {
   setup.method = request.verb;
   setup.http10 = request.http10;
   setup.headers = request.headers;
-  setup.user_agent = EffectiveText(&request, &HandleOptions::userAgent);
+  setup.user_agent = EffectiveText(&request, &HandleOptions::user_agent);
   setup.body = body;
-  setup.user = EffectiveText(&request, &HandleOptions::userName);
+  setup.user = EffectiveText(&request, &HandleOptions::user_name);
   setup.password = EffectiveText(&request, &HandleOptions::password);
-  setup.proxy_user = EffectiveText(&request, &HandleOptions::proxyUserName);
-  setup.proxy_password = EffectiveText(&request, &HandleOptions::proxyPassword);
+  setup.proxy_user = EffectiveText(&request, &HandleOptions::proxy_user_name);
+  setup.proxy_password = EffectiveText(&request, &HandleOptions::proxy_password);
   setup.proxies = session.rules;
-  setup.connect_timeout = EffectiveTimeout(&request, &HandleOptions::connectTimeout);
-  setup.send_timeout = EffectiveTimeout(&request, &HandleOptions::sendTimeout);
-  setup.receive_timeout = EffectiveTimeout(&request, &HandleOptions::receiveTimeout);
+  setup.connect_timeout = EffectiveTimeout(&request, &HandleOptions::connect_timeout);
+  setup.send_timeout = EffectiveTimeout(&request, &HandleOptions::send_timeout);
+  setup.receive_timeout = EffectiveTimeout(&request, &HandleOptions::receive_timeout);
   setup.pool = session.pool;
   setup.status = {request.handle, request.context, request.callback};
   setup.async = (session.flags & INTERNET_FLAG_ASYNC) != 0;
@@ -50,14 +50,14 @@ SendSpec BuildSpec(const Request &request, std::string_view body) {
 // Starts a sending on the request: the extra headers join its list, a
 // sending still running is dropped, and the new one goes to the engine.
 // Returns null with the failure recorded.
-std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &extra_headers,
+std::shared_ptr<Transfer> StartSending(HINTERNET handle, const std::string &extra_headers,
                                        std::string_view body, long long streamed_size = -2) {
   std::shared_ptr<Request> request;
   std::shared_ptr<Transfer> previous, transfer;
   {
     std::lock_guard<std::mutex> lock(HandleLock());
     DWORD error = 0;
-    request = FindHandleOf<Request>(hRequest, HandleKind::kRequest, &error);
+    request = FindHandleOf<Request>(handle, HandleKind::kRequest, &error);
     if (!request) {
       Fail(error);
       return nullptr;
@@ -120,10 +120,10 @@ std::shared_ptr<Transfer> StartSending(HINTERNET hRequest, const std::string &ex
 }
 
 // The sending of a request whose body is being written.
-std::shared_ptr<Transfer> StreamedSending(HINTERNET hRequest) {
+std::shared_ptr<Transfer> StreamedSending(HINTERNET handle) {
   std::lock_guard<std::mutex> lock(HandleLock());
   DWORD error = 0;
-  auto request = FindHandleOf<Request>(hRequest, HandleKind::kRequest, &error);
+  auto request = FindHandleOf<Request>(handle, HandleKind::kRequest, &error);
   if (!request) {
     Fail(error);
     return nullptr;

@@ -53,22 +53,22 @@ HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpsz
     return nullptr;
   }
   auto session = std::make_shared<Session>();
-  session->accessType = dwAccessType;
+  session->access_type = dwAccessType;
   switch (dwAccessType) {
     case INTERNET_OPEN_TYPE_DIRECT:
       break;
     case INTERNET_OPEN_TYPE_PROXY:
       if (proxy.empty()) return FailHandle(ERROR_INVALID_PARAMETER, "A named proxy needs a proxy list in lpszProxy.");
-      session->proxy.accessType = INTERNET_OPEN_TYPE_PROXY;
-      session->proxy.proxyList = proxy;
-      session->proxy.bypassList = bypass;
+      session->proxy.access_type = INTERNET_OPEN_TYPE_PROXY;
+      session->proxy.proxy_list = proxy;
+      session->proxy.bypass_list = bypass;
       break;
     case INTERNET_OPEN_TYPE_PRECONFIG:
     case INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY:
       session->proxy = PlatformProxyConfig();
-      if (!IsOneLine(session->proxy.proxyList, "The platform's proxy") ||
-          !IsOneLine(session->proxy.bypassList, "The platform's proxy bypass list") ||
-          !IsOneLine(session->proxy.userName, "The platform's proxy user name") ||
+      if (!IsOneLine(session->proxy.proxy_list, "The platform's proxy") ||
+          !IsOneLine(session->proxy.bypass_list, "The platform's proxy bypass list") ||
+          !IsOneLine(session->proxy.user_name, "The platform's proxy user name") ||
           !IsOneLine(session->proxy.password, "The platform's proxy password")) {
         return nullptr;
       }
@@ -78,13 +78,13 @@ HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpsz
       return FailHandle(ERROR_INVALID_PARAMETER,
                         "dwAccessType " + std::to_string(dwAccessType) + " is none of 0, 1, 3 and 4.");
   }
-  if (!session->rules.Parse(session->proxy.proxyList, session->proxy.bypassList)) {
-    return FailHandle(ERROR_INVALID_PARAMETER, "The proxy list \"" + session->proxy.proxyList + "\" cannot be read.");
+  if (!session->rules.Parse(session->proxy.proxy_list, session->proxy.bypass_list)) {
+    return FailHandle(ERROR_INVALID_PARAMETER, "The proxy list \"" + session->proxy.proxy_list + "\" cannot be read.");
   }
   session->flags = dwFlags;
-  if (lpszAgent != nullptr) session->options.userAgent = agent;
-  if (!session->proxy.userName.empty()) session->options.proxyUserName = session->proxy.userName;
-  if (!session->proxy.password.empty()) session->options.proxyPassword = session->proxy.password;
+  if (lpszAgent != nullptr) session->options.user_agent = agent;
+  if (!session->proxy.user_name.empty()) session->options.proxy_user_name = session->proxy.user_name;
+  if (!session->proxy.password.empty()) session->options.proxy_password = session->proxy.password;
   session->pool = std::make_shared<ConnectionPool>();
   HINTERNET handle;
   {
@@ -126,7 +126,7 @@ HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, IN
   connection->flags = dwFlags;
   connection->context = dwContext;
   connection->callback = session->callback;
-  if (!user.empty()) connection->options.userName = user;
+  if (!user.empty()) connection->options.user_name = user;
   if (!password.empty()) connection->options.password = password;
   HINTERNET handle = RegisterHandle(connection);
   if (handle == nullptr) return FailHandle(ERROR_INTERNET_OUT_OF_HANDLES);

@@ -10,4 +10,8 @@ std::string CurlUrlPart(CURLU *url, CURLUPart part, unsigned flags) {
   return out;
 }
 
+bool CurlAtLeast(unsigned major, unsigned minor, unsigned patch) {
+  return curl_version_info(CURLVERSION_NOW)->version_num >= (major << 16 | minor << 8 | patch);
+}
+
 }  // namespace zem::wininet

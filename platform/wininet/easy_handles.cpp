@@ -3,6 +3,8 @@
 #include <mutex>
 #include <vector>
 
+#include "curl_text.h"
+
 namespace zem::wininet {
 namespace {
 
@@ -24,7 +26,7 @@ Kept &TheKept() {
 // folded (starts with a blank) then appends to freed memory. Handles of such
 // a libcurl are not kept: a fresh one starts without that pointer.
 bool KeepingIsSafe() {
-  static const bool safe = curl_version_info(CURLVERSION_NOW)->version_num >= 0x080101;
+  static const bool safe = CurlAtLeast(8, 1, 1);
   return safe;
 }
 

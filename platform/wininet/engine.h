@@ -30,13 +30,23 @@
 //   callers read as well (stage, heads, queues, the waiting count, the
 //   upload offset, the reports) are under the transfer's mutex_; transfer.h
 //   lists which are which.
-// - CallbackThread's queue: under its own mutex.
+// - CallbackThread's queue and the handle whose callback runs: under its own
+//   mutex.
 //
 // Lock order: a transfer's mutex, then Engine::mutex_, then the callback
 // thread's mutex. Nothing takes a transfer's mutex while holding the
 // engine's: the driver calls into transfers with no engine lock held, and a
 // caller drops its transfer's lock before it drives (libcurl's callbacks take
 // it). No lock is held while a status callback runs.
+//
+// Closing: a close cancels the handle's transfer first, then waits for a
+// callback of that handle running on another thread (the callback thread,
+// or a caller's thread giving it a synchronous request's report) to return,
+// so the caller may free what the callback uses; a callback closing its own
+// handle is not waited for. Closing the last session then waits for the engine thread to end,
+// which runs no caller code, and for the callback thread unless it is inside
+// a callback: that one is of a handle closed from inside it, which nobody
+// waits for.
 #ifndef ZEM_WININET_ENGINE_H
 #define ZEM_WININET_ENGINE_H
 

@@ -91,8 +91,8 @@ std::optional<T> Inherited(const InternetObject *object, std::optional<T> Handle
 }  // namespace
 
 DWORD EffectiveTimeout(const InternetObject *object, std::optional<DWORD> HandleOptions::*member) {
-  const DWORD fallback = member == &HandleOptions::connectTimeout ? kDefaultConnectTimeoutMs
-                         : member == &HandleOptions::sendTimeout  ? kDefaultSendTimeoutMs
+  const DWORD fallback = member == &HandleOptions::connect_timeout ? kDefaultConnectTimeoutMs
+                         : member == &HandleOptions::send_timeout  ? kDefaultSendTimeoutMs
                                                                   : kDefaultReceiveTimeoutMs;
   return Inherited(object, member).value_or(fallback);
 }

@@ -28,8 +28,8 @@ enum class HandleKind { kSession, kConnection, kRequest };
 // Options a handle sets for itself. An unset one is taken from the parent,
 // then from the values set on no handle, then from the defaults.
 struct HandleOptions {
-  std::optional<DWORD> connectTimeout, sendTimeout, receiveTimeout;
-  std::optional<std::string> userName, password, proxyUserName, proxyPassword, userAgent;
+  std::optional<DWORD> connect_timeout, send_timeout, receive_timeout;
+  std::optional<std::string> user_name, password, proxy_user_name, proxy_password, user_agent;
 };
 
 class InternetObject {
@@ -52,7 +52,7 @@ class InternetObject {
 class Session : public InternetObject {
  public:
   Session() : InternetObject(HandleKind::kSession) {}
-  DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;  // as given to InternetOpenA
+  DWORD access_type = INTERNET_OPEN_TYPE_DIRECT;  // as given to InternetOpenA
   ProxyConfig proxy;                              // what that access type resolved to
   ProxyRules rules;
   std::shared_ptr<ConnectionPool> pool;

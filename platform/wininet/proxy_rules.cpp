@@ -126,10 +126,10 @@ std::string EnvironmentProxy(const std::string &value, std::string *user, std::s
 
 }  // namespace
 
-bool ProxyRules::Parse(std::string_view proxyList, std::string_view bypassList) {
+bool ProxyRules::Parse(std::string_view proxy_list, std::string_view bypass_list) {
   entries_.clear();
   bypass_.clear();
-  for (std::string_view item : SplitList(proxyList, " \t;")) {
+  for (std::string_view item : SplitList(proxy_list, " \t;")) {
     Entry entry;
     const size_t equals = item.find('=');
     if (equals != std::string_view::npos) {
@@ -144,7 +144,7 @@ bool ProxyRules::Parse(std::string_view proxyList, std::string_view bypassList) 
     entry.url = scheme + "://" + host + ":" + std::to_string(port);
     entries_.push_back(std::move(entry));
   }
-  for (std::string_view item : SplitList(bypassList, " \t;,")) bypass_.emplace_back(item);
+  for (std::string_view item : SplitList(bypass_list, " \t;,")) bypass_.emplace_back(item);
   return true;
 }
 
@@ -154,12 +154,12 @@ bool ProxyRules::Bypassed(std::string_view scheme, std::string_view host, INTERN
       if (host.find('.') == std::string_view::npos && host.find(':') == std::string_view::npos) return true;
       continue;
     }
-    std::string patternScheme, patternHost;
-    unsigned patternPort = 0;
-    if (!SplitServer(pattern, &patternScheme, &patternHost, &patternPort)) continue;
-    if (!patternScheme.empty() && !EqualsNoCase(patternScheme, scheme)) continue;
-    if (patternPort != 0 && patternPort != port) continue;
-    if (WildcardMatch(patternHost, host)) return true;
+    std::string pattern_scheme, pattern_host;
+    unsigned pattern_port = 0;
+    if (!SplitServer(pattern, &pattern_scheme, &pattern_host, &pattern_port)) continue;
+    if (!pattern_scheme.empty() && !EqualsNoCase(pattern_scheme, scheme)) continue;
+    if (pattern_port != 0 && pattern_port != port) continue;
+    if (WildcardMatch(pattern_host, host)) return true;
   }
   return false;
 }
@@ -170,7 +170,7 @@ std::string ProxyRules::ProxyFor(std::string_view scheme, std::string_view host,
   const bool literal6 = host.find(':') != std::string_view::npos && host.front() != '[';
   const std::string url = std::string(scheme) + "://" + (literal6 ? "[" + std::string(host) + "]" : std::string(host)) +
                           ":" + std::to_string(port) + "/";
-  if (autoProxy_) {
+  if (auto_proxy_) {
     if (std::optional<std::string> proxy = ScriptProxyFor(url, std::string(host))) return *proxy;
   }
   if (!entries_.empty()) return ListedProxyFor(scheme, host, port);
@@ -192,17 +192,17 @@ std::string ProxyRules::ListedProxyFor(std::string_view scheme, std::string_view
 
 ProxyConfig PlatformProxyConfig() {
   ProxyConfig config;
-  const std::string http = EnvironmentProxy(Getenv("http_proxy", "HTTP_PROXY"), &config.userName, &config.password);
+  const std::string http = EnvironmentProxy(Getenv("http_proxy", "HTTP_PROXY"), &config.user_name, &config.password);
   const std::string https =
-      EnvironmentProxy(Getenv("https_proxy", "HTTPS_PROXY"), &config.userName, &config.password);
-  if (!http.empty()) config.proxyList = "http=" + http;
-  if (!https.empty()) config.proxyList += (config.proxyList.empty() ? "https=" : " https=") + https;
-  if (config.proxyList.empty()) {
-    config.userName.clear();
+      EnvironmentProxy(Getenv("https_proxy", "HTTPS_PROXY"), &config.user_name, &config.password);
+  if (!http.empty()) config.proxy_list = "http=" + http;
+  if (!https.empty()) config.proxy_list += (config.proxy_list.empty() ? "https=" : " https=") + https;
+  if (config.proxy_list.empty()) {
+    config.user_name.clear();
     config.password.clear();
     return config;
   }
-  config.accessType = INTERNET_OPEN_TYPE_PROXY;
+  config.access_type = INTERNET_OPEN_TYPE_PROXY;
   // no_proxy names a domain with its subdomains; the bypass list needs both
   // patterns for that.
   const std::string no_proxy = Getenv("no_proxy", "NO_PROXY");
@@ -218,7 +218,7 @@ ProxyConfig PlatformProxyConfig() {
     } else {
       patterns = std::string(item) + ";*." + std::string(item);
     }
-    config.bypassList += (config.bypassList.empty() ? "" : ";") + patterns;
+    config.bypass_list += (config.bypass_list.empty() ? "" : ";") + patterns;
   }
   return config;
 }

@@ -14,28 +14,28 @@ namespace zem::wininet {
 
 // A session's configuration as InternetOpenA or INTERNET_OPTION_PROXY give it.
 struct ProxyConfig {
-  DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;  // DIRECT or PROXY
-  std::string proxyList;
-  std::string bypassList;
+  DWORD access_type = INTERNET_OPEN_TYPE_DIRECT;  // DIRECT or PROXY
+  std::string proxy_list;
+  std::string bypass_list;
   // Credentials written in the platform's proxy URLs; empty otherwise.
-  std::string userName;
+  std::string user_name;
   std::string password;
 };
 
 class ProxyRules {
  public:
   // false when an entry of the proxy list cannot be understood.
-  bool Parse(std::string_view proxyList, std::string_view bypassList);
+  bool Parse(std::string_view proxy_list, std::string_view bypass_list);
   // The proxy for a request as a URL ("http://host:port"), or "" when the
   // request goes direct: no proxy serves the scheme, or the host is bypassed.
   std::string ProxyFor(std::string_view scheme, std::string_view host, INTERNET_PORT port) const;
   bool empty() const { return entries_.empty(); }
   // A preconfigured session's rules: each request also asks the system. With
-  // autoProxy a configured PAC script decides first; where it cannot answer,
+  // auto_proxy a configured PAC script decides first; where it cannot answer,
   // or without it, the parsed lists decide, and with no lists libproxy does.
-  void UseSystem(bool autoProxy) {
+  void UseSystem(bool auto_proxy) {
     system_ = true;
-    autoProxy_ = autoProxy;
+    auto_proxy_ = auto_proxy;
   }
 
  private:
@@ -48,7 +48,7 @@ class ProxyRules {
   std::vector<Entry> entries_;
   std::vector<std::string> bypass_;
   bool system_ = false;
-  bool autoProxy_ = false;
+  bool auto_proxy_ = false;
 };
 
 // The platform's own configuration: the conventional http_proxy, https_proxy

@@ -70,8 +70,10 @@ void ReportCreated(const StatusTarget &target) {
 }
 
 void ReportClosing(const StatusTarget &target) {
-  if (!target.enabled()) return;
+  // Also when the handle reports no more: its callback may have been taken
+  // away after reports were queued.
   CallbackThread::Instance().Forget(target.handle);
+  if (!target.enabled()) return;
   StatusReport report = PlainReport(target, INTERNET_STATUS_HANDLE_CLOSING);
   report.information.assign(reinterpret_cast<const char *>(&target.handle), sizeof target.handle);
   report.has_information = true;
@@ -98,16 +100,22 @@ void CallbackThread::RemoveSession() {
 void CallbackThread::Post(StatusReport report) {
   if (!report.target.enabled()) return;
   std::lock_guard<std::mutex> lock(mutex_);
+  used_.store(true, std::memory_order_relaxed);
   queue_.push_back(std::move(report));
   thread_.EnsureRunning([this] { Run(); });
   changed_.notify_all();
 }
 
 void CallbackThread::Forget(HINTERNET handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  // A report posted before the handle was closed set the flag under the
+  // transfer's lock, which the close took since.
+  if (!used_.load(std::memory_order_relaxed)) return;
+  std::unique_lock<std::mutex> lock(mutex_);
   queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
                               [handle](const StatusReport &report) { return report.target.handle == handle; }),
                queue_.end());
+  if (OnCallbackThread()) return;
+  changed_.wait(lock, [this, handle] { return delivering_ != handle; });
 }
 
 void CallbackThread::Run() {
@@ -117,11 +125,14 @@ void CallbackThread::Run() {
     if (!queue_.empty()) {
       StatusReport report = std::move(queue_.front());
       queue_.pop_front();
+      delivering_ = report.target.handle;
       thread_.EnterCallerCode();
       lock.unlock();
       Deliver(report);
       lock.lock();
       thread_.LeaveCallerCode();
+      delivering_ = nullptr;
+      changed_.notify_all();
       continue;
     }
     if (thread_.sessions() == 0) {

@@ -6,6 +6,7 @@
 #ifndef ZEM_WININET_STATUS_REPORTS_H
 #define ZEM_WININET_STATUS_REPORTS_H
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -60,8 +61,11 @@ class CallbackThread {
   void AddSession();
   void RemoveSession();
   void Post(StatusReport report);
-  // Drops what is still queued for a closed handle: nothing is reported for
-  // a handle after its HANDLE_CLOSING.
+  // Drops what is still queued for a closed handle and, unless called on
+  // the callback thread (from inside a callback), waits for a callback of
+  // that handle that runs now to return: nothing is reported for a handle
+  // after its HANDLE_CLOSING, and once the close returns its caller may free
+  // whatever the callback uses.
   void Forget(HINTERNET handle);
   static bool OnCallbackThread();
 
@@ -72,6 +76,10 @@ class CallbackThread {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<StatusReport> queue_;
+  HINTERNET delivering_ = nullptr;  // whose report the callback is given now
+  // Set by the first report: a process that never posts one closes its
+  // handles without taking the mutex.
+  std::atomic<bool> used_{false};
   ThreadLifetime thread_;
 };
 

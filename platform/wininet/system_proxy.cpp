@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "../kernel/bound_export.h"
 #include "windows.h"
 
 namespace zem::wininet {
@@ -37,10 +38,8 @@ AutoProxyLibrary &Library() {
   std::call_once(library.loaded, [] {
     const DWORD error = GetLastError();
     if (HMODULE module = LoadLibraryA("jsproxy.dll")) {
-      library.lookup = reinterpret_cast<pfnInternetGetProxyInfo>(
-          reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetGetProxyInfo")));
-      library.forget = reinterpret_cast<BOOL(CALLBACK *)(LPSTR, DWORD)>(
-          reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetDeInitializeAutoProxyDll")));
+      library.lookup = zem::platform::BoundExport<pfnInternetGetProxyInfo>(module, "InternetGetProxyInfo");
+      library.forget = zem::platform::BoundExport<decltype(library.forget)>(module, "InternetDeInitializeAutoProxyDll");
     }
     SetLastError(error);
   });
@@ -49,7 +48,7 @@ AutoProxyLibrary &Library() {
 
 // libproxy's factory reads the settings when made; it is made again after a
 // refresh. Its lookups are serialised here.
-std::mutex g_factoryLock;
+std::mutex g_factory_lock;
 pxProxyFactory *g_factory = nullptr;
 
 // libproxy's answer ("http://host:port", "socks5://host:port", "direct://")
@@ -108,7 +107,7 @@ std::optional<std::string> ScriptProxyFor(const std::string &url, const std::str
 }
 
 std::string DesktopProxyFor(const std::string &url) {
-  std::lock_guard<std::mutex> lock(g_factoryLock);
+  std::lock_guard<std::mutex> lock(g_factory_lock);
   if (g_factory == nullptr) g_factory = px_proxy_factory_new();
   if (g_factory == nullptr) return "";
   char **answers = px_proxy_factory_get_proxies(g_factory, url.c_str());
@@ -119,22 +118,22 @@ std::string DesktopProxyFor(const std::string &url) {
 
 ProxyConfig SystemStaticProxyConfig() {
   ProxyConfig config = PlatformProxyConfig();
-  if (config.accessType == INTERNET_OPEN_TYPE_PROXY) return config;
+  if (config.access_type == INTERNET_OPEN_TYPE_PROXY) return config;
   // libproxy answers per URL: a probe of each scheme stands for its setting.
   // The probe names no real host, so no desktop bypass rule matches it.
   for (const char *scheme : {"http", "https"}) {
     std::string proxy = DesktopProxyFor(std::string(scheme) + "://zemhttp.invalid/");
     if (proxy.empty()) continue;
     if (proxy.rfind("http://", 0) == 0) proxy.erase(0, 7);
-    config.proxyList += (config.proxyList.empty() ? "" : " ") + std::string(scheme) + "=" + proxy;
+    config.proxy_list += (config.proxy_list.empty() ? "" : " ") + std::string(scheme) + "=" + proxy;
   }
-  if (!config.proxyList.empty()) config.accessType = INTERNET_OPEN_TYPE_PROXY;
+  if (!config.proxy_list.empty()) config.access_type = INTERNET_OPEN_TYPE_PROXY;
   return config;
 }
 
 void RefreshSystemProxy() {
   {
-    std::lock_guard<std::mutex> lock(g_factoryLock);
+    std::lock_guard<std::mutex> lock(g_factory_lock);
     if (g_factory != nullptr) px_proxy_factory_free(g_factory);
     g_factory = nullptr;
   }

@@ -27,10 +27,13 @@ class ThreadLifetime {
   void LeaveCallerCode() { in_caller_code_ = false; }
   // One session fewer. After the last, `wake` lets the loop notice, and the
   // caller waits for the thread to end and collects it, unless it is that
-  // thread itself. The thread's own work never waits for a caller, so that
-  // wait has no limit; a thread inside a callback is waited for at most 5 s
-  // (the callback may be waiting for this very caller), and then ends by
-  // itself once the callback returns, collected by the next start.
+  // thread itself, or the thread is inside a callback. The thread's own work
+  // never waits for a caller, so that wait has no limit. A callback that runs
+  // once the last session is closed belongs to a handle already closed from
+  // inside that very callback (every other close waited for its handle's
+  // callback to return), so nobody counts on its end, and it may be waiting
+  // for this caller: the thread ends by itself once it returns, and the next
+  // start collects it.
   void RemoveSession(std::unique_lock<std::mutex> &lock, const std::function<void()> &wake, bool on_thread);
 
  private:

@@ -18,6 +18,26 @@
 #include "failure.h"
 
 namespace zem::wininet {
+namespace {
+
+// The transfers whose reports this thread is giving its callback now,
+// innermost first: a callback may wait on its request again, and the
+// reports that came meanwhile are given to it from inside.
+struct Delivery {
+  const Transfer *transfer;
+  const Delivery *outer;
+};
+thread_local const Delivery *t_deliveries = nullptr;
+
+int DeliveriesHere(const Transfer *transfer) {
+  int count = 0;
+  for (const Delivery *delivery = t_deliveries; delivery != nullptr; delivery = delivery->outer) {
+    count += delivery->transfer == transfer ? 1 : 0;
+  }
+  return count;
+}
+
+}  // namespace
 
 bool IsUnlimitedTimeout(DWORD ms) { return ms == 0 || ms == static_cast<DWORD>(-1); }
 
@@ -140,9 +160,15 @@ void Transfer::DeliverLocalReports(std::unique_lock<std::mutex> &lock) {
   while (!local_reports_.empty()) {
     StatusReport report = std::move(local_reports_.front());
     local_reports_.pop_front();
+    ++delivering_;
+    const Delivery delivery{this, t_deliveries};
+    t_deliveries = &delivery;
     lock.unlock();
     Deliver(report);
     lock.lock();
+    t_deliveries = delivery.outer;
+    --delivering_;
+    changed_.notify_all();  // a close may wait for it
   }
 }
 
@@ -283,7 +309,7 @@ DWORD Transfer::EndBody() {
 void Transfer::Cancel() {
   bool running;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     running = !released_;
     if (!done_) {
       End(ERROR_INTERNET_OPERATION_CANCELLED, "The request handle was closed while the request was in progress.");
@@ -292,6 +318,11 @@ void Transfer::Cancel() {
     queue_.Clear();
     local_reports_.clear();
     changed_.notify_all();
+    // A report being given to the callback on another thread (the one waiting
+    // in a call on this request) is waited for: once the close returns, its
+    // caller may free what the callback uses. This thread's own callback,
+    // closing the request from inside, is not.
+    changed_.wait(lock, [this] { return delivering_ == 0 || delivering_ <= DeliveriesHere(this); });
   }
   // A transfer the engine has let go of needs nothing more from it.
   if (running) engine_.Stop(shared_from_this());
@@ -302,7 +333,7 @@ bool Transfer::cancelled() const {
   return cancelled_;
 }
 
-// ---- engine thread ----
+// ---- the engine's driver ----
 
 void Transfer::Report(StatusReport report) {
   if (!spec_.status.enabled() || cancelled_) return;

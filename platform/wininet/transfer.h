@@ -1,6 +1,7 @@
 // One sending of a request and the reception of its answer: the state that
 // a caller waits on (final response head arrived, bytes available, done) and
-// that the engine thread advances from libcurl's callbacks. Redirections are
+// that the engine's driver (a waiting caller or the engine thread, see
+// engine.h) advances from libcurl's callbacks. Redirections are
 // followed here, step by step, so that the layer decides which answer is
 // final and what each step puts on the wire.
 #ifndef ZEM_WININET_TRANSFER_H
@@ -131,7 +132,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // The request handle, to name the transfer in the engine's trace.
   const void *handle() const { return spec_.status.handle; }
 
-  // ---- for the engine thread ----
+  // ---- for the engine's driver ----
   CURL *easy() const { return easy_; }
   // libcurl finished the current step with this result. Returns true when the
   // transfer was set up for another step (a redirection) to be run.
@@ -245,9 +246,10 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   bool released_ = false;          // the engine has let go of the transfer
   DWORD error_ = 0;
   std::string error_detail_;
-  // Reports of a synchronous sending, delivered by the next call of its
-  // caller that waits (the send, a read, a write).
+  // Reports of a synchronous sending, delivered on the caller's thread by
+  // the next call that waits (the send, a read, a query, a write).
   std::deque<StatusReport> local_reports_;
+  int delivering_ = 0;             // of those, how many callbacks run now
   bool completion_reported_ = false;
 };
 

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/kernel/bound_export.h"
 #include "temp_dir.h"
 #include "tests/double/wininet_double.h"
 #include "windows.h"
@@ -25,8 +26,7 @@ class WinInetDouble {
       ADD_FAILURE() << "the double did not load from " << path_ << " (error " << GetLastError() << ")";
       return;
     }
-    auto entry = reinterpret_cast<zemdouble::ControlEntry>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module_, ZEM_DOUBLE_CONTROL_SYMBOL)));
+    auto entry = zem::platform::BoundExport<zemdouble::ControlEntry>(module_, ZEM_DOUBLE_CONTROL_SYMBOL);
     if (entry == nullptr) {
       ADD_FAILURE() << "the double exports no " ZEM_DOUBLE_CONTROL_SYMBOL;
       return;

@@ -15,7 +15,7 @@ class ScriptImpl : public Script {
   Script &Return(uint64_t result) override { return Set(Answer::kReturn, [&](Answer &a) { a.result = result; }); }
   Script &Fail(DWORD error) override {
     return Set(Answer::kFail, [&](Answer &a) {
-      a.setsError = true;
+      a.sets_error = true;
       a.error = error;
     });
   }
@@ -29,9 +29,9 @@ class ScriptImpl : public Script {
       a.data = text;
     });
   }
-  Script &ProxyInfo(DWORD accessType, const std::string &proxy, const std::string &bypass) override {
+  Script &ProxyInfo(DWORD access_type, const std::string &proxy, const std::string &bypass) override {
     return Set(Answer::kProxy, [&](Answer &a) {
-      a.accessType = accessType;
+      a.access_type = access_type;
       a.proxy = proxy;
       a.bypass = bypass;
     });
@@ -44,20 +44,20 @@ class ScriptImpl : public Script {
 
   // The next answer; the last one repeats, except read data, which is
   // delivered once (in parts) and then reads as the end of the data.
-  Answer Take(bool bStreamed, DWORD cbWanted) {
+  Answer Take(bool streamed, DWORD wanted) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (answers_.empty()) return Answer();
     if (next_ >= answers_.size()) {
-      if (bStreamed && answers_.back().kind == Answer::kData) return Answer();
+      if (streamed && answers_.back().kind == Answer::kData) return Answer();
       return answers_.back();
     }
     Answer &current = answers_[next_];
-    if (!bStreamed || current.kind != Answer::kData) {
+    if (!streamed || current.kind != Answer::kData) {
       ++next_;
       return current;
     }
     Answer part = current;
-    part.data = current.data.substr(offset_, cbWanted);
+    part.data = current.data.substr(offset_, wanted);
     offset_ += part.data.size();
     if (offset_ >= current.data.size()) {
       ++next_;
@@ -68,12 +68,12 @@ class ScriptImpl : public Script {
 
   DWORD Pending() {
     std::lock_guard<std::mutex> lock(mutex_);
-    DWORD cb = 0;
+    DWORD pending = 0;
     for (size_t i = next_; i < answers_.size(); ++i) {
       if (answers_[i].kind != Answer::kData) break;
-      cb += static_cast<DWORD>(answers_[i].data.size() - (i == next_ ? offset_ : 0));
+      pending += static_cast<DWORD>(answers_[i].data.size() - (i == next_ ? offset_ : 0));
     }
-    return cb;
+    return pending;
   }
 
  private:
@@ -121,7 +121,7 @@ class State : public Control {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.clear();
     scripts_.clear();
-    nextHandle_ = kFirstHandle;
+    next_handle_ = kFirstHandle;
   }
 
   ScriptImpl &Find(const std::string &function) {
@@ -136,8 +136,8 @@ class State : public Control {
   }
   HINTERNET Handle() {
     std::lock_guard<std::mutex> lock(mutex_);
-    uintptr_t h = nextHandle_;
-    nextHandle_ += kHandleStep;
+    uintptr_t h = next_handle_;
+    next_handle_ += kHandleStep;
     return reinterpret_cast<HINTERNET>(h);
   }
 
@@ -145,7 +145,7 @@ class State : public Control {
   std::mutex mutex_;
   std::vector<Call> calls_;
   std::map<std::string, std::unique_ptr<ScriptImpl>> scripts_;
-  uintptr_t nextHandle_ = kFirstHandle;
+  uintptr_t next_handle_ = kFirstHandle;
 };
 
 State &TheState() {
@@ -168,35 +168,35 @@ CallBuilder &CallBuilder::Number(uint64_t value) {
   return *this;
 }
 
-CallBuilder &CallBuilder::Text(const char *psz, long long cch) {
+CallBuilder &CallBuilder::Text(const char *chars, long long length) {
   Arg arg;
-  arg.number = reinterpret_cast<uintptr_t>(psz);
-  arg.isNull = psz == nullptr;
-  if (psz != nullptr) {
+  arg.number = reinterpret_cast<uintptr_t>(chars);
+  arg.is_null = chars == nullptr;
+  if (chars != nullptr) {
     // A pointer that cannot be read is recorded by value only.
-    const bool bReadable = cch < 0 ? !IsBadStringPtrA(psz, static_cast<UINT_PTR>(-1))
-                                   : !IsBadReadPtr(psz, static_cast<UINT_PTR>(cch));
-    if (bReadable) {
-      arg.isText = true;
-      arg.text = cch < 0 ? std::string(psz) : std::string(psz, static_cast<size_t>(cch));
+    const bool readable = length < 0 ? !IsBadStringPtrA(chars, static_cast<UINT_PTR>(-1))
+                                     : !IsBadReadPtr(chars, static_cast<UINT_PTR>(length));
+    if (readable) {
+      arg.is_text = true;
+      arg.text = length < 0 ? std::string(chars) : std::string(chars, static_cast<size_t>(length));
     }
   }
   call_.args.push_back(arg);
-  invocation_.raw.push_back(reinterpret_cast<uintptr_t>(psz));
+  invocation_.raw.push_back(reinterpret_cast<uintptr_t>(chars));
   return *this;
 }
 
-CallBuilder &CallBuilder::DwordIn(const DWORD *pdw) {
+CallBuilder &CallBuilder::DwordIn(const DWORD *value) {
   Arg arg;
-  arg.isNull = pdw == nullptr;
-  arg.number = pdw != nullptr ? *pdw : 0;
+  arg.is_null = value == nullptr;
+  arg.number = value != nullptr ? *value : 0;
   call_.args.push_back(arg);
-  invocation_.raw.push_back(reinterpret_cast<uintptr_t>(pdw));
+  invocation_.raw.push_back(reinterpret_cast<uintptr_t>(value));
   return *this;
 }
 
-Answer TakeAnswer(const std::string &function, DWORD cbWanted) {
-  return TheState().Find(function).Take(function == "InternetReadFile", cbWanted);
+Answer TakeAnswer(const std::string &function, DWORD wanted) {
+  return TheState().Find(function).Take(function == "InternetReadFile", wanted);
 }
 
 DWORD PendingReadBytes() { return TheState().Find("InternetReadFile").Pending(); }
@@ -209,21 +209,21 @@ uint64_t Finish(CallBuilder &builder, uint64_t result) {
 
 HINTERNET NewHandle() { return TheState().Handle(); }
 
-bool ApplyGeneric(const Answer &answer, const Invocation &invocation, uint64_t *pResult) {
+bool ApplyGeneric(const Answer &answer, const Invocation &invocation, uint64_t *result) {
   switch (answer.kind) {
     case Answer::kReturn:
-      *pResult = answer.result;
+      *result = answer.result;
       break;
     case Answer::kFail:
-      *pResult = 0;
+      *result = 0;
       break;
     case Answer::kDo:
-      *pResult = answer.action(invocation);
+      *result = answer.action(invocation);
       break;
     default:
       return false;
   }
-  if (answer.setsError) SetLastError(answer.error);
+  if (answer.sets_error) SetLastError(answer.error);
   return true;
 }
 

@@ -15,9 +15,9 @@ namespace zemdouble {
 // The parts InternetCrackUrlA hands back for a URL.
 struct CrackedUrl {
   std::string scheme;
-  INTERNET_SCHEME nScheme = INTERNET_SCHEME_HTTP;
+  INTERNET_SCHEME scheme_number = INTERNET_SCHEME_HTTP;
   std::string host;
-  INTERNET_PORT nPort = INTERNET_DEFAULT_HTTP_PORT;
+  INTERNET_PORT port = INTERNET_DEFAULT_HTTP_PORT;
   std::string user;
   std::string password;
   std::string path;
@@ -29,11 +29,11 @@ struct Answer {
   enum Kind { kDefault, kReturn, kFail, kDo, kData, kResponse, kProxy };
   Kind kind = kDefault;
   uint64_t result = 0;
-  bool setsError = false;
+  bool sets_error = false;
   DWORD error = 0;
   std::function<uint64_t(const Invocation &)> action;
   std::string data;  // kData; for InternetReadFile the part this call delivers
-  DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;
+  DWORD access_type = INTERNET_OPEN_TYPE_DIRECT;
   std::string proxy;
   std::string bypass;
 };
@@ -43,11 +43,11 @@ class CallBuilder {
  public:
   explicit CallBuilder(const char *function);
   CallBuilder &Number(uint64_t value);
-  CallBuilder &Pointer(const void *pv) { return Number(reinterpret_cast<uintptr_t>(pv)); }
-  // A NUL-terminated text, or cch characters of it when cch is not -1.
-  CallBuilder &Text(const char *psz, long long cch = -1);
+  CallBuilder &Pointer(const void *pointer) { return Number(reinterpret_cast<uintptr_t>(pointer)); }
+  // A NUL-terminated text, or length characters of it when length is not -1.
+  CallBuilder &Text(const char *chars, long long length = -1);
   // The value an in/out DWORD held on entry (null recorded as null).
-  CallBuilder &DwordIn(const DWORD *pdw);
+  CallBuilder &DwordIn(const DWORD *value);
   Invocation &Raw() { return invocation_; }
   Call &Record() { return call_; }
 
@@ -57,8 +57,8 @@ class CallBuilder {
 };
 
 // Takes the answer for the next call of a function. For InternetReadFile a
-// data answer is delivered in parts of at most cbWanted bytes.
-Answer TakeAnswer(const std::string &function, DWORD cbWanted = 0);
+// data answer is delivered in parts of at most wanted bytes.
+Answer TakeAnswer(const std::string &function, DWORD wanted = 0);
 // Bytes of scripted InternetReadFile data not yet delivered.
 DWORD PendingReadBytes();
 // Records a finished call with its result.
@@ -67,20 +67,20 @@ uint64_t Finish(CallBuilder &builder, uint64_t result);
 HINTERNET NewHandle();
 
 // Applies an answer that is not function-specific (return, fail, callback).
-// Returns true when it did, with the result in *pResult.
-bool ApplyGeneric(const Answer &answer, const Invocation &invocation, uint64_t *pResult);
+// Returns true when it did, with the result in *result.
+bool ApplyGeneric(const Answer &answer, const Invocation &invocation, uint64_t *result);
 
-// Writing into a caller's buffer of *pcb bytes as the library does: a short
+// Writing into a caller's buffer of *size bytes as the library does: a short
 // or missing buffer fails with 122 and the size needed (the text's NUL
-// counted); success sets *pcb to the length without the NUL.
-BOOL PutText(const std::string &text, char *pszBuffer, DWORD *pcb);
-// The same for raw bytes (no terminator); *pcb becomes their count.
-BOOL PutBytes(const std::string &bytes, void *pvBuffer, DWORD *pcb);
+// counted); success sets *size to the length without the NUL.
+BOOL PutText(const std::string &text, char *buffer, DWORD *size);
+// The same for raw bytes (no terminator); *size becomes their count.
+BOOL PutBytes(const std::string &bytes, void *buffer, DWORD *size);
 
 // Default and scripted answers that fill out-parameters.
-BOOL CrackUrl(const char *pszUrl, DWORD cchUrl, URL_COMPONENTSA *pParts);
-BOOL QueryInfoDefault(DWORD dwLevel, void *pvBuffer, DWORD *pcb);
-BOOL QueryProxy(const Answer &answer, void *pvBuffer, DWORD *pcb);
+BOOL CrackUrl(const char *url_text, DWORD length, URL_COMPONENTSA *components);
+BOOL QueryInfoDefault(DWORD level, void *buffer, DWORD *size);
+BOOL QueryProxy(const Answer &answer, void *buffer, DWORD *size);
 
 }  // namespace zemdouble
 

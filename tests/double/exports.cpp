@@ -13,20 +13,20 @@ namespace {
 
 // A text's length argument as CallBuilder::Text takes it: the marker value
 // means the text runs to its NUL.
-long long LengthOrWhole(DWORD cch, DWORD dwWholeMarker) {
-  return cch == dwWholeMarker ? -1LL : static_cast<long long>(cch);
+long long LengthOrWhole(DWORD length, DWORD whole_marker) {
+  return length == whole_marker ? -1LL : static_cast<long long>(length);
 }
 
 // Answers one call and records it: a scripted return, failure or callback
 // as it stands; any other answer, or none, through the function's own
 // filler, with the answer's scripted last error set afterwards.
 template <typename Fill>
-uint64_t Respond(CallBuilder &b, Fill fill, DWORD cbWanted = 0) {
-  Answer a = TakeAnswer(b.Record().function, cbWanted);
+uint64_t Respond(CallBuilder &b, Fill fill, DWORD wanted = 0) {
+  Answer a = TakeAnswer(b.Record().function, wanted);
   uint64_t r = 0;
   if (!ApplyGeneric(a, b.Raw(), &r)) {
     r = fill(a);
-    if (a.setsError) SetLastError(a.error);
+    if (a.sets_error) SetLastError(a.error);
   }
   return Finish(b, r);
 }
@@ -46,9 +46,9 @@ HINTERNET AnswerHandle(CallBuilder &b) {
 
 // A function that writes a text into a caller's buffer: a data answer writes
 // the scripted text, the default the given one.
-BOOL AnswerText(CallBuilder &b, const std::string &defaultText, char *pszBuffer, DWORD *pcb) {
+BOOL AnswerText(CallBuilder &b, const std::string &default_text, char *buffer, DWORD *size) {
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
-    return PutText(a.kind == Answer::kData ? a.data : defaultText, pszBuffer, pcb);
+    return PutText(a.kind == Answer::kData ? a.data : default_text, buffer, size);
   }));
 }
 
@@ -120,8 +120,8 @@ BOOLAPI HttpQueryInfoA(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, L
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
     if (a.kind != Answer::kData) return QueryInfoDefault(dwInfoLevel, lpBuffer, lpdwBufferLength);
     if (dwInfoLevel & HTTP_QUERY_FLAG_NUMBER) {
-      DWORD dwNumber = static_cast<DWORD>(std::strtoul(a.data.c_str(), nullptr, 10));
-      return PutBytes(std::string(reinterpret_cast<const char *>(&dwNumber), sizeof dwNumber), lpBuffer,
+      DWORD number = static_cast<DWORD>(std::strtoul(a.data.c_str(), nullptr, 10));
+      return PutBytes(std::string(reinterpret_cast<const char *>(&number), sizeof number), lpBuffer,
                       lpdwBufferLength);
     }
     return PutText(a.data, static_cast<char *>(lpBuffer), lpdwBufferLength);
@@ -134,8 +134,8 @@ BOOLAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAva
   b.Pointer(hFile).Pointer(lpdwNumberOfBytesAvailable).Number(dwFlags).Number(dwContext);
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
     // Unscripted, it announces what scripted reads still hold.
-    DWORD cb = a.kind == Answer::kData ? static_cast<DWORD>(a.data.size()) : PendingReadBytes();
-    if (lpdwNumberOfBytesAvailable != nullptr) *lpdwNumberOfBytesAvailable = cb;
+    DWORD count = a.kind == Answer::kData ? static_cast<DWORD>(a.data.size()) : PendingReadBytes();
+    if (lpdwNumberOfBytesAvailable != nullptr) *lpdwNumberOfBytesAvailable = count;
     return TRUE;
   }));
 }
@@ -146,9 +146,9 @@ BOOLAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytes
   b.Pointer(hFile).Pointer(lpBuffer).Number(dwNumberOfBytesToRead).Pointer(lpdwNumberOfBytesRead);
   auto deliver = [&](const Answer &a) -> uint64_t {
     // Unscripted or past the scripted data: the end of the body.
-    const DWORD cb = a.kind == Answer::kData ? static_cast<DWORD>(a.data.size()) : 0;
-    if (lpBuffer != nullptr && cb != 0) std::memcpy(lpBuffer, a.data.data(), cb);
-    if (lpdwNumberOfBytesRead != nullptr) *lpdwNumberOfBytesRead = cb;
+    const DWORD count = a.kind == Answer::kData ? static_cast<DWORD>(a.data.size()) : 0;
+    if (lpBuffer != nullptr && count != 0) std::memcpy(lpBuffer, a.data.data(), count);
+    if (lpdwNumberOfBytesRead != nullptr) *lpdwNumberOfBytesRead = count;
     return TRUE;
   };
   return static_cast<BOOL>(Respond(b, deliver, dwNumberOfBytesToRead));
@@ -176,9 +176,9 @@ BOOLAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer,
   b.Pointer(hInternet).Number(dwOption).Text(static_cast<const char *>(lpBuffer), dwBufferLength);
   // A number option is also readable as a value.
   if (lpBuffer != nullptr && dwBufferLength == sizeof(DWORD) && !IsBadReadPtr(lpBuffer, sizeof(DWORD))) {
-    DWORD dwValue;
-    std::memcpy(&dwValue, lpBuffer, sizeof dwValue);
-    b.Record().args.back().number = dwValue;
+    DWORD value;
+    std::memcpy(&value, lpBuffer, sizeof value);
+    b.Record().args.back().number = value;
   }
   b.Number(dwBufferLength);
   return AnswerBool(b);
@@ -192,8 +192,8 @@ BOOLAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffe
       return QueryProxy(a, lpBuffer, lpdwBufferLength);
     }
     if (a.kind == Answer::kData) return PutBytes(a.data, lpBuffer, lpdwBufferLength);
-    DWORD dwZero = 0;
-    return PutBytes(std::string(reinterpret_cast<const char *>(&dwZero), sizeof dwZero), lpBuffer, lpdwBufferLength);
+    DWORD zero = 0;
+    return PutBytes(std::string(reinterpret_cast<const char *>(&zero), sizeof zero), lpBuffer, lpdwBufferLength);
   }));
 }
 
@@ -217,9 +217,9 @@ BOOLAPI InternetGetLastResponseInfoA(LPDWORD lpdwError, LPSTR lpszBuffer, LPDWOR
   CallBuilder b("InternetGetLastResponseInfoA");
   b.Pointer(lpdwError).Pointer(lpszBuffer).DwordIn(lpdwBufferLength);
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
-    const bool bScripted = a.kind == Answer::kResponse || a.kind == Answer::kData;
+    const bool scripted = a.kind == Answer::kResponse || a.kind == Answer::kData;
     if (lpdwError != nullptr) *lpdwError = a.kind == Answer::kResponse ? static_cast<DWORD>(a.result) : 0;
-    return PutText(bScripted ? a.data : std::string(), lpszBuffer, lpdwBufferLength);
+    return PutText(scripted ? a.data : std::string(), lpszBuffer, lpdwBufferLength);
   }));
 }
 

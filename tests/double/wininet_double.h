@@ -30,12 +30,12 @@
 
 namespace zemdouble {
 
-// One recorded argument. Pointers to texts and data arrive as text (isNull
+// One recorded argument. Pointers to texts and data arrive as text (is_null
 // when the pointer was null); handles, numbers and out-parameter addresses as
 // number.
 struct Arg {
-  bool isNull = false;
-  bool isText = false;
+  bool is_null = false;
+  bool is_text = false;
   uint64_t number = 0;
   std::string text;
 };
@@ -47,7 +47,7 @@ struct Call {
 
   uint64_t Num(size_t i) const { return i < args.size() ? args[i].number : 0; }
   std::string Text(size_t i) const { return i < args.size() ? args[i].text : std::string(); }
-  bool IsNull(size_t i) const { return i < args.size() && args[i].isNull; }
+  bool IsNull(size_t i) const { return i < args.size() && args[i].is_null; }
   HINTERNET Handle(size_t i) const { return reinterpret_cast<HINTERNET>(static_cast<uintptr_t>(Num(i))); }
 };
 
@@ -87,7 +87,7 @@ class Script {
   virtual Script &Response(DWORD error, const std::string &text) = 0;
   // InternetQueryOptionA with INTERNET_OPTION_PROXY answers this record, its
   // texts packed behind it in the caller's buffer.
-  virtual Script &ProxyInfo(DWORD accessType, const std::string &proxy, const std::string &bypass) = 0;
+  virtual Script &ProxyInfo(DWORD access_type, const std::string &proxy, const std::string &bypass) = 0;
   // Starts the next answer of the sequence.
   virtual Script &Then() = 0;
 };

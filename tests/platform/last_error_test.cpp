@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "platform/kernel/bound_export.h"
 #include "windows.h"
 
 namespace {
@@ -22,8 +23,7 @@ TEST(LastError, EachThreadKeepsItsOwn) {
 TEST(LastError, ASetInsideALoadedModuleIsSeenByItsCaller) {
   HMODULE module = LoadLibraryA(ZEM_TEST_MSGTABLE_MODULE);
   ASSERT_NE(module, nullptr) << GetLastError();
-  auto set = reinterpret_cast<void(WINAPI *)(DWORD)>(
-      reinterpret_cast<void (*)(void)>(GetProcAddress(module, "MsgTableModuleSetLastError")));
+  auto set = zem::platform::BoundExport<void(WINAPI *)(DWORD)>(module, "MsgTableModuleSetLastError");
   ASSERT_NE(set, nullptr);
   SetLastError(0);
   set(12002);

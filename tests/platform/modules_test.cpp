@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/kernel/bound_export.h"
 #include "temp_dir.h"
 #include "windows.h"
 
@@ -29,8 +30,7 @@ std::string WithBackslashes(std::string path) {
 
 // Calls an export of a loaded module and checks it really is that module's code.
 int CallAnswer(HMODULE module) {
-  auto answer = reinterpret_cast<int(WINAPI *)(void)>(
-      reinterpret_cast<void (*)(void)>(GetProcAddress(module, "MsgTableModuleAnswer")));
+  auto answer = zem::platform::BoundExport<int(WINAPI *)(void)>(module, "MsgTableModuleAnswer");
   return answer == nullptr ? -1 : answer();
 }
 

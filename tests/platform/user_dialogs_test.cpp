@@ -7,27 +7,27 @@
 
 namespace {
 
-LPARAM gInitParam = 0;
-int gInitCount = 0;
-int gCancelCount = 0;
+LPARAM g_init_param = 0;
+int g_init_count = 0;
+int g_cancel_count = 0;
 
 INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    ++gInitCount;
-    gInitParam = lParam;
+    ++g_init_count;
+    g_init_param = lParam;
     return TRUE;
   }
   if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-    ++gCancelCount;
+    ++g_cancel_count;
     EndDialog(hDlg, IDCANCEL);
     return TRUE;
   }
   return FALSE;
 }
 
-std::string ItemText(HWND hDlg, int id) {
+std::string ItemText(HWND dialog, int id) {
   char buffer[64];
-  GetDlgItemTextA(hDlg, id, buffer, sizeof buffer);
+  GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
   return buffer;
 }
 
@@ -37,9 +37,9 @@ class UserDialogs : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(library_, nullptr) << "ZEMHTTP.DLL did not load: error " << GetLastError();
-    gInitParam = 0;
-    gInitCount = 0;
-    gCancelCount = 0;
+    g_init_param = 0;
+    g_init_count = 0;
+    g_cancel_count = 0;
   }
 
   HWND CreateProgress() {
@@ -52,79 +52,79 @@ HMODULE UserDialogs::library_ = nullptr;
 
 TEST_F(UserDialogs, ProgressDialogComesWithItsControlsAndInitialTexts) {
   ASSERT_EQ(GetModuleHandleA("ZEMHTTP.DLL"), library_);
-  const HWND hDlg = CreateProgress();
-  ASSERT_NE(hDlg, nullptr) << "error " << GetLastError();
-  EXPECT_EQ(gInitCount, 1);
-  EXPECT_EQ(gInitParam, 0x5A5A) << "WM_INITDIALOG carries the caller's parameter";
-  EXPECT_EQ(ItemText(hDlg, 404), "Initializing");
-  EXPECT_EQ(ItemText(hDlg, 505), "Please Wait");
-  EXPECT_EQ(ItemText(hDlg, IDOK), "OK");
-  EXPECT_EQ(ItemText(hDlg, IDCANCEL), "Cancel");
-  const HWND icon = GetDlgItem(hDlg, 303);
+  const HWND dialog = CreateProgress();
+  ASSERT_NE(dialog, nullptr) << "error " << GetLastError();
+  EXPECT_EQ(g_init_count, 1);
+  EXPECT_EQ(g_init_param, 0x5A5A) << "WM_INITDIALOG carries the caller's parameter";
+  EXPECT_EQ(ItemText(dialog, 404), "Initializing");
+  EXPECT_EQ(ItemText(dialog, 505), "Please Wait");
+  EXPECT_EQ(ItemText(dialog, IDOK), "OK");
+  EXPECT_EQ(ItemText(dialog, IDCANCEL), "Cancel");
+  const HWND icon = GetDlgItem(dialog, 303);
   ASSERT_NE(icon, nullptr);
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)),
             LoadIconA(library_, MAKEINTRESOURCEA(303)))
       << "the icon control shows the library's icon 303";
-  DestroyWindow(hDlg);
+  DestroyWindow(dialog);
   EXPECT_FALSE(IsWindow(icon)) << "the controls go with their dialog";
 }
 
 TEST_F(UserDialogs, ControlTextsChangeWithoutTouchingTheLastError) {
-  const HWND hDlg = CreateProgress();
-  ASSERT_NE(hDlg, nullptr);
+  const HWND dialog = CreateProgress();
+  ASSERT_NE(dialog, nullptr);
   SetLastError(12029);
-  EXPECT_TRUE(SetDlgItemTextA(hDlg, 404, "Internet Connect"));
-  EXPECT_TRUE(SetDlgItemTextA(hDlg, 505, "-- Started"));
+  EXPECT_TRUE(SetDlgItemTextA(dialog, 404, "Internet Connect"));
+  EXPECT_TRUE(SetDlgItemTextA(dialog, 505, "-- Started"));
   EXPECT_EQ(GetLastError(), 12029u) << "a status display would lose the network error it reports next";
-  EXPECT_EQ(ItemText(hDlg, 404), "Internet Connect");
-  EXPECT_EQ(ItemText(hDlg, 505), "-- Started");
+  EXPECT_EQ(ItemText(dialog, 404), "Internet Connect");
+  EXPECT_EQ(ItemText(dialog, 505), "-- Started");
   EXPECT_EQ(GetLastError(), 12029u);
 
   // A short buffer gets what fits and a terminating NUL.
   char small[5] = "xxxx";
-  EXPECT_EQ(GetDlgItemTextA(hDlg, 404, small, sizeof small), 4u);
+  EXPECT_EQ(GetDlgItemTextA(dialog, 404, small, sizeof small), 4u);
   EXPECT_STREQ(small, "Inte");
-  EXPECT_EQ(GetWindowTextLengthA(GetDlgItem(hDlg, 404)), 16);
-  EXPECT_TRUE(SetDlgItemTextA(hDlg, 404, nullptr)) << "a null text empties the control";
-  EXPECT_EQ(ItemText(hDlg, 404), "");
+  EXPECT_EQ(GetWindowTextLengthA(GetDlgItem(dialog, 404)), 16);
+  EXPECT_TRUE(SetDlgItemTextA(dialog, 404, nullptr)) << "a null text empties the control";
+  EXPECT_EQ(ItemText(dialog, 404), "");
 
-  EXPECT_FALSE(SetDlgItemTextA(hDlg, 999, "x"));
+  EXPECT_FALSE(SetDlgItemTextA(dialog, 999, "x"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CONTROL_ID_NOT_FOUND));
-  EXPECT_FALSE(SetDlgItemTextA(hDlg, 404, reinterpret_cast<LPCSTR>(0x10)));
-  EXPECT_EQ(ItemText(hDlg, 404), "") << "an unusable text pointer changes nothing";
-  DestroyWindow(hDlg);
+  EXPECT_FALSE(SetDlgItemTextA(dialog, 404, reinterpret_cast<LPCSTR>(0x10)));
+  EXPECT_EQ(ItemText(dialog, 404), "") << "an unusable text pointer changes nothing";
+  DestroyWindow(dialog);
 }
 
 TEST_F(UserDialogs, CloseBecomesCancelAndEndDialogDestroys) {
-  const HWND hDlg = CreateProgress();
-  ASSERT_NE(hDlg, nullptr);
-  SendMessageA(hDlg, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(IsWindow(hDlg)) << "a dialog's close is a Cancel, not a destroy";
+  const HWND dialog = CreateProgress();
+  ASSERT_NE(dialog, nullptr);
+  SendMessageA(dialog, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(dialog)) << "a dialog's close is a Cancel, not a destroy";
   MSG msg{};
-  ASSERT_TRUE(PeekMessageA(&msg, hDlg, 0, 0, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, dialog, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
   EXPECT_EQ(LOWORD(msg.wParam), IDCANCEL) << "a loop watching for Cancel must see the posted command";
-  EXPECT_EQ(reinterpret_cast<HWND>(msg.lParam), GetDlgItem(hDlg, IDCANCEL));
+  EXPECT_EQ(reinterpret_cast<HWND>(msg.lParam), GetDlgItem(dialog, IDCANCEL));
   DispatchMessageA(&msg);
-  EXPECT_EQ(gCancelCount, 1);
-  EXPECT_FALSE(IsWindow(hDlg)) << "EndDialog destroys a modeless dialog";
+  EXPECT_EQ(g_cancel_count, 1);
+  EXPECT_FALSE(IsWindow(dialog)) << "EndDialog destroys a modeless dialog";
 }
 
 TEST_F(UserDialogs, PasswordDialogHasItsTitleTextsAndFields) {
-  const HWND hDlg = CreateDialogParamA(library_, "#601", nullptr, nullptr, 0);
-  ASSERT_NE(hDlg, nullptr) << "error " << GetLastError();
+  const HWND dialog = CreateDialogParamA(library_, "#601", nullptr, nullptr, 0);
+  ASSERT_NE(dialog, nullptr) << "error " << GetLastError();
   char title[32];
-  GetWindowTextA(hDlg, title, sizeof title);
+  GetWindowTextA(dialog, title, sizeof title);
   EXPECT_STREQ(title, "Passwords");
-  EXPECT_EQ(ItemText(hDlg, 615), "UserName");
-  EXPECT_EQ(ItemText(hDlg, 612), "Password");
-  EXPECT_EQ(ItemText(hDlg, 613), "New Password");
-  EXPECT_EQ(ItemText(hDlg, 614), "Verify New Password");
+  EXPECT_EQ(ItemText(dialog, 615), "UserName");
+  EXPECT_EQ(ItemText(dialog, 612), "Password");
+  EXPECT_EQ(ItemText(dialog, 613), "New Password");
+  EXPECT_EQ(ItemText(dialog, 614), "Verify New Password");
   for (const int field : {605, 602, 603, 604, 313, IDOK}) {
-    EXPECT_NE(GetDlgItem(hDlg, field), nullptr) << "control " << field << " is missing";
+    EXPECT_NE(GetDlgItem(dialog, field), nullptr) << "control " << field << " is missing";
   }
-  EXPECT_EQ(ItemText(hDlg, 602), "");
-  DestroyWindow(hDlg);
+  EXPECT_EQ(ItemText(dialog, 602), "");
+  DestroyWindow(dialog);
 }
 
 TEST_F(UserDialogs, MissingTemplatesAndIconsAreReported) {

@@ -15,16 +15,16 @@ namespace {
 
 struct Handled {
   UINT message;
-  WPARAM wParam;
+  WPARAM wparam;
   DWORD thread;
 };
-std::mutex gHandledMutex;
-std::vector<Handled> gHandled;
+std::mutex g_handled_mutex;
+std::vector<Handled> g_handled;
 
 LRESULT CALLBACK LoopProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message >= WM_USER || message == WM_TIMER) {
-    std::lock_guard<std::mutex> lock(gHandledMutex);
-    gHandled.push_back({message, wParam, GetCurrentThreadId()});
+    std::lock_guard<std::mutex> lock(g_handled_mutex);
+    g_handled.push_back({message, wParam, GetCurrentThreadId()});
     return static_cast<LRESULT>(wParam) + lParam;
   }
   return DefWindowProcA(hWnd, message, wParam, lParam);
@@ -67,17 +67,17 @@ bool GetMessageUntil(MSG *msg, const std::function<bool(const MSG &)> &wanted) {
 class UserMessages : public ::testing::Test {
  protected:
   void SetUp() override {
-    gHandled.clear();
+    g_handled.clear();
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = LoopProc;
     wc.lpszClassName = kClass;
     ASSERT_NE(RegisterClassExA(&wc), 0) << "error " << GetLastError();
-    hWnd_ = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hWnd_, nullptr);
+    window_ = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window_, nullptr);
   }
   void TearDown() override {
-    DestroyWindow(hWnd_);
+    DestroyWindow(window_);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
@@ -85,24 +85,24 @@ class UserMessages : public ::testing::Test {
   }
 
   static constexpr const char *kClass = "UserMessagesTestClass";
-  HWND hWnd_ = nullptr;
+  HWND window_ = nullptr;
 };
 
 TEST_F(UserMessages, PostedMessagesKeepTheirOrderAndFiltersPickAmongThem) {
-  ASSERT_TRUE(PostMessageA(hWnd_, WM_USER + 1, 0, 0));
+  ASSERT_TRUE(PostMessageA(window_, WM_USER + 1, 0, 0));
   ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 2, 0, 0));
-  ASSERT_TRUE(PostMessageA(hWnd_, WM_USER + 3, 0, 0));
+  ASSERT_TRUE(PostMessageA(window_, WM_USER + 3, 0, 0));
   MSG msg{};
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1)) << "a look must not remove";
   ASSERT_TRUE(PeekMessageA(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2)) << "filter -1 takes only thread messages";
   EXPECT_EQ(msg.hwnd, nullptr);
-  ASSERT_TRUE(PeekMessageA(&msg, hWnd_, WM_USER + 3, WM_USER + 3, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, window_, WM_USER + 3, WM_USER + 3, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 3));
   ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
-  EXPECT_EQ(msg.hwnd, hWnd_);
+  EXPECT_EQ(msg.hwnd, window_);
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
@@ -110,7 +110,7 @@ TEST_F(UserMessages, AnotherThreadsPostWakesTheWaitingLoopAndRunsOnTheWindowsThr
   const DWORD before = GetTickCount();
   std::thread poster([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));  // let the loop wait first
-    for (WPARAM i = 1; i <= 3; ++i) PostMessageA(hWnd_, WM_USER, i, 0);
+    for (WPARAM i = 1; i <= 3; ++i) PostMessageA(window_, WM_USER, i, 0);
   });
   MSG msg{};
   std::vector<WPARAM> order;
@@ -122,8 +122,8 @@ TEST_F(UserMessages, AnotherThreadsPostWakesTheWaitingLoopAndRunsOnTheWindowsThr
   }
   poster.join();
   EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3}));
-  ASSERT_EQ(gHandled.size(), 3u);
-  EXPECT_EQ(gHandled[0].thread, GetCurrentThreadId()) << "dispatch runs the procedure on the caller's thread";
+  ASSERT_EQ(g_handled.size(), 3u);
+  EXPECT_EQ(g_handled[0].thread, GetCurrentThreadId()) << "dispatch runs the procedure on the caller's thread";
 
   // The time stamp is the posting time, in GetTickCount's base.
   const DWORD stamp = static_cast<DWORD>(GetMessageTime());
@@ -145,28 +145,28 @@ TEST(UserMessageTime, IsZeroUntilTheThreadRetrievesAMessage) {
 TEST_F(UserMessages, SendFromAnotherThreadWaitsForTheOwnersLoop) {
   LRESULT answer = 0;
   std::thread sender([&] {
-    answer = SendMessageA(hWnd_, WM_USER + 5, 2, 3);
-    PostMessageA(hWnd_, WM_USER + 6, 0, 0);
+    answer = SendMessageA(window_, WM_USER + 5, 2, 3);
+    PostMessageA(window_, WM_USER + 6, 0, 0);
   });
   MSG msg{};
   const bool ended = GetMessageUntil(&msg, [](const MSG &m) { return m.message == WM_USER + 6; });
   sender.join();
   ASSERT_TRUE(ended);
   EXPECT_EQ(answer, 5);
-  ASSERT_FALSE(gHandled.empty());
-  EXPECT_EQ(gHandled[0].message, static_cast<UINT>(WM_USER + 5));
-  EXPECT_EQ(gHandled[0].thread, GetCurrentThreadId());
+  ASSERT_FALSE(g_handled.empty());
+  EXPECT_EQ(g_handled[0].message, static_cast<UINT>(WM_USER + 5));
+  EXPECT_EQ(g_handled[0].thread, GetCurrentThreadId());
 }
 
 TEST_F(UserMessages, ControlTextsCanBeSetFromAThreadThatDoesNotWaitForTheOwner) {
-  const HWND text = CreateWindowExA(0, "STATIC", "Initializing", WS_CHILD, 0, 0, 0, 0, hWnd_,
+  const HWND text = CreateWindowExA(0, "STATIC", "Initializing", WS_CHILD, 0, 0, 0, 0, window_,
                                     reinterpret_cast<HMENU>(404), nullptr, nullptr);
   ASSERT_NE(text, nullptr);
   std::mutex mutex;
   std::condition_variable changed;
   bool done = false;
   std::thread setter([&] {
-    SetDlgItemTextA(hWnd_, 404, "Receiving Data");
+    SetDlgItemTextA(window_, 404, "Receiving Data");
     std::lock_guard<std::mutex> lock(mutex);
     done = true;
     changed.notify_all();
@@ -183,44 +183,44 @@ TEST_F(UserMessages, ControlTextsCanBeSetFromAThreadThatDoesNotWaitForTheOwner) 
   }
   setter.join();
   char buffer[32];
-  EXPECT_EQ(GetDlgItemTextA(hWnd_, 404, buffer, sizeof buffer), 14u);
+  EXPECT_EQ(GetDlgItemTextA(window_, 404, buffer, sizeof buffer), 14u);
   EXPECT_STREQ(buffer, "Receiving Data");
 }
 
 TEST_F(UserMessages, QuitComesAfterPostedMessagesWithItsExitCode) {
   PostQuitMessage(7);
-  PostMessageA(hWnd_, WM_USER, 0, 0);
+  PostMessageA(window_, WM_USER, 0, 0);
   MSG msg{};
   EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
-  EXPECT_EQ(GetMessageA(&msg, hWnd_, WM_USER, WM_USER), FALSE) << "the quit passes every filter";
+  EXPECT_EQ(GetMessageA(&msg, window_, WM_USER, WM_USER), FALSE) << "the quit passes every filter";
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(msg.wParam, 7u);
 }
 
-UINT_PTR gTimerProcId = 0;
-void CALLBACK RecordTimer(HWND, UINT, UINT_PTR id, DWORD) { gTimerProcId = id; }
+UINT_PTR g_timer_proc_id = 0;
+void CALLBACK RecordTimer(HWND, UINT, UINT_PTR id, DWORD) { g_timer_proc_id = id; }
 
 TEST_F(UserMessages, TimersWakeAnIdleLoopUntilKilled) {
-  ASSERT_NE(SetTimer(hWnd_, 9, 20, nullptr), 0u);
+  ASSERT_NE(SetTimer(window_, 9, 20, nullptr), 0u);
   MSG msg{};
   ASSERT_TRUE(GetMessageUntil(&msg, [](const MSG &m) { return m.message == WM_TIMER && m.wParam == 9; }))
       << "nothing woke the loop";
-  EXPECT_EQ(msg.hwnd, hWnd_);
+  EXPECT_EQ(msg.hwnd, window_);
   DispatchMessageA(&msg);
-  ASSERT_FALSE(gHandled.empty());
-  EXPECT_EQ(gHandled.back().message, static_cast<UINT>(WM_TIMER));
+  ASSERT_FALSE(g_handled.empty());
+  EXPECT_EQ(g_handled.back().message, static_cast<UINT>(WM_TIMER));
 
-  EXPECT_TRUE(KillTimer(hWnd_, 9));
-  EXPECT_FALSE(KillTimer(hWnd_, 9));
-  EXPECT_FALSE(PeekMessageA(&msg, hWnd_, WM_TIMER, WM_TIMER, PM_REMOVE)) << "a killed timer fired";
+  EXPECT_TRUE(KillTimer(window_, 9));
+  EXPECT_FALSE(KillTimer(window_, 9));
+  EXPECT_FALSE(PeekMessageA(&msg, window_, WM_TIMER, WM_TIMER, PM_REMOVE)) << "a killed timer fired";
 
   // A timer with a procedure: dispatching its message calls the procedure.
   const UINT_PTR id = SetTimer(nullptr, 0, 10, RecordTimer);
   ASSERT_NE(id, 0u);
   ASSERT_TRUE(GetMessageUntil(&msg, [id](const MSG &m) { return m.message == WM_TIMER && m.wParam == id; }));
   DispatchMessageA(&msg);
-  EXPECT_EQ(gTimerProcId, id);
+  EXPECT_EQ(g_timer_proc_id, id);
   KillTimer(nullptr, id);
 }
 

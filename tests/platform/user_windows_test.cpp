@@ -10,34 +10,34 @@
 namespace {
 
 struct Seen {
-  HWND hWnd;
+  HWND hwnd;
   UINT message;
 };
 
 // What the recording procedure saw, and what it should answer at creation.
-std::vector<Seen> gSeen;
-LRESULT gNcCreateAnswer = TRUE;
-LRESULT gCreateAnswer = 0;
-LONG_PTR gUserDataAtCreate = 0;
+std::vector<Seen> g_seen;
+LRESULT g_nc_create_answer = TRUE;
+LRESULT g_create_answer = 0;
+LONG_PTR g_user_data_at_create = 0;
 
 LRESULT CALLBACK RecordingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  gSeen.push_back({hWnd, message});
+  g_seen.push_back({hWnd, message});
   if (message == WM_NCCREATE) {
     const auto *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
     SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    if (gNcCreateAnswer == FALSE) return FALSE;
+    if (g_nc_create_answer == FALSE) return FALSE;
   }
   if (message == WM_CREATE) {
-    gUserDataAtCreate = GetWindowLongPtrA(hWnd, GWLP_USERDATA);
-    if (gCreateAnswer != 0) return gCreateAnswer;
+    g_user_data_at_create = GetWindowLongPtrA(hWnd, GWLP_USERDATA);
+    if (g_create_answer != 0) return g_create_answer;
   }
   return DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-std::vector<UINT> MessagesOf(HWND hWnd) {
+std::vector<UINT> MessagesOf(HWND window) {
   std::vector<UINT> messages;
-  for (const Seen &seen : gSeen) {
-    if (seen.hWnd == hWnd) messages.push_back(seen.message);
+  for (const Seen &seen : g_seen) {
+    if (seen.hwnd == window) messages.push_back(seen.message);
   }
   return messages;
 }
@@ -45,10 +45,10 @@ std::vector<UINT> MessagesOf(HWND hWnd) {
 class UserWindows : public ::testing::Test {
  protected:
   void SetUp() override {
-    gSeen.clear();
-    gNcCreateAnswer = TRUE;
-    gCreateAnswer = 0;
-    gUserDataAtCreate = 0;
+    g_seen.clear();
+    g_nc_create_answer = TRUE;
+    g_create_answer = 0;
+    g_user_data_at_create = 0;
     WNDCLASSA wc{};
     wc.lpfnWndProc = RecordingProc;
     wc.lpszClassName = kClass;
@@ -66,33 +66,33 @@ class UserWindows : public ::testing::Test {
 
 TEST_F(UserWindows, CreationSendsNcCreateWithTheParameterBeforeCreate) {
   int node = 0;
-  const HWND hWnd = Create(&node);
-  ASSERT_NE(hWnd, nullptr) << "error " << GetLastError();
+  const HWND window = Create(&node);
+  ASSERT_NE(window, nullptr) << "error " << GetLastError();
   const std::vector<UINT> expected{WM_NCCREATE, WM_CREATE};
-  EXPECT_EQ(MessagesOf(hWnd), expected);
-  EXPECT_EQ(gUserDataAtCreate, reinterpret_cast<LONG_PTR>(&node))
+  EXPECT_EQ(MessagesOf(window), expected);
+  EXPECT_EQ(g_user_data_at_create, reinterpret_cast<LONG_PTR>(&node))
       << "WM_CREATE must see the user data stored at WM_NCCREATE";
   char text[16];
-  EXPECT_EQ(GetWindowTextA(hWnd, text, sizeof text), 5);
+  EXPECT_EQ(GetWindowTextA(window, text, sizeof text), 5);
   EXPECT_STREQ(text, "title");
-  EXPECT_TRUE(DestroyWindow(hWnd));
+  EXPECT_TRUE(DestroyWindow(window));
 }
 
 TEST_F(UserWindows, RefusedCreationFailsAndLeavesNoWindow) {
-  gNcCreateAnswer = FALSE;
+  g_nc_create_answer = FALSE;
   EXPECT_EQ(Create(), nullptr);
-  ASSERT_FALSE(gSeen.empty());
-  EXPECT_EQ(gSeen.back().message, static_cast<UINT>(WM_NCDESTROY));
-  EXPECT_FALSE(IsWindow(gSeen.front().hWnd));
+  ASSERT_FALSE(g_seen.empty());
+  EXPECT_EQ(g_seen.back().message, static_cast<UINT>(WM_NCDESTROY));
+  EXPECT_FALSE(IsWindow(g_seen.front().hwnd));
 
-  gSeen.clear();
-  gNcCreateAnswer = TRUE;
-  gCreateAnswer = -1;
+  g_seen.clear();
+  g_nc_create_answer = TRUE;
+  g_create_answer = -1;
   EXPECT_EQ(Create(), nullptr);
-  ASSERT_FALSE(gSeen.empty());
+  ASSERT_FALSE(g_seen.empty());
   const std::vector<UINT> expected{WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY};
-  EXPECT_EQ(MessagesOf(gSeen.front().hWnd), expected);
-  EXPECT_FALSE(IsWindow(gSeen.front().hWnd));
+  EXPECT_EQ(MessagesOf(g_seen.front().hwnd), expected);
+  EXPECT_FALSE(IsWindow(g_seen.front().hwnd));
   // Nothing is left that still uses the class.
   EXPECT_TRUE(UnregisterClassA(kClass, nullptr)) << "error " << GetLastError();
   WNDCLASSA wc{};
@@ -108,10 +108,10 @@ TEST_F(UserWindows, ClassRegistrationErrors) {
   EXPECT_EQ(RegisterClassA(&wc), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 
-  const HWND hWnd = Create();
+  const HWND window = Create();
   EXPECT_FALSE(UnregisterClassA(kClass, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
-  DestroyWindow(hWnd);
+  DestroyWindow(window);
 
   EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
@@ -120,19 +120,19 @@ TEST_F(UserWindows, ClassRegistrationErrors) {
 }
 
 TEST_F(UserWindows, CloseThroughDefaultProcedureDestroysAndTheHandleDies) {
-  const HWND hWnd = Create();
-  ASSERT_NE(hWnd, nullptr);
-  gSeen.clear();
-  EXPECT_EQ(SendMessageA(hWnd, WM_CLOSE, 0, 0), 0);
+  const HWND window = Create();
+  ASSERT_NE(window, nullptr);
+  g_seen.clear();
+  EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
   const std::vector<UINT> expected{WM_CLOSE, WM_DESTROY, WM_NCDESTROY};
-  EXPECT_EQ(MessagesOf(hWnd), expected);
-  EXPECT_FALSE(IsWindow(hWnd));
+  EXPECT_EQ(MessagesOf(window), expected);
+  EXPECT_FALSE(IsWindow(window));
 
   SetLastError(0);
-  EXPECT_FALSE(PostMessageA(hWnd, WM_USER, 0, 0));
+  EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
   SetLastError(0);
-  EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_USERDATA), 0);
+  EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
@@ -145,77 +145,77 @@ TEST_F(UserWindows, DestroyReachesChildrenInTheSystemOrder) {
   EXPECT_EQ(GetParent(child), parent);
   EXPECT_TRUE(IsChild(parent, child));
 
-  gSeen.clear();
+  g_seen.clear();
   EXPECT_TRUE(DestroyWindow(parent));
-  ASSERT_EQ(gSeen.size(), 4u);
-  EXPECT_TRUE(gSeen[0].hWnd == parent && gSeen[0].message == WM_DESTROY);
-  EXPECT_TRUE(gSeen[1].hWnd == child && gSeen[1].message == WM_DESTROY);
-  EXPECT_TRUE(gSeen[2].hWnd == child && gSeen[2].message == WM_NCDESTROY);
-  EXPECT_TRUE(gSeen[3].hWnd == parent && gSeen[3].message == WM_NCDESTROY);
+  ASSERT_EQ(g_seen.size(), 4u);
+  EXPECT_TRUE(g_seen[0].hwnd == parent && g_seen[0].message == WM_DESTROY);
+  EXPECT_TRUE(g_seen[1].hwnd == child && g_seen[1].message == WM_DESTROY);
+  EXPECT_TRUE(g_seen[2].hwnd == child && g_seen[2].message == WM_NCDESTROY);
+  EXPECT_TRUE(g_seen[3].hwnd == parent && g_seen[3].message == WM_NCDESTROY);
   EXPECT_FALSE(IsWindow(child));
 }
 
 TEST_F(UserWindows, OnlyTheOwningThreadDestroys) {
-  const HWND hWnd = Create();
+  const HWND window = Create();
   BOOL destroyed = TRUE;
   DWORD error = 0;
   std::thread([&] {
-    destroyed = DestroyWindow(hWnd);
+    destroyed = DestroyWindow(window);
     error = GetLastError();
   }).join();
   EXPECT_FALSE(destroyed);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_TRUE(IsWindow(hWnd));
-  DestroyWindow(hWnd);
+  EXPECT_TRUE(IsWindow(window));
+  DestroyWindow(window);
 }
 
 TEST_F(UserWindows, WindowValuesAnswerWithThePreviousValue) {
-  const HWND hWnd = Create();
-  SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
-  EXPECT_EQ(SetWindowLongPtrA(hWnd, GWLP_USERDATA, 42), 0);
-  EXPECT_EQ(SetWindowLongPtrA(hWnd, GWLP_USERDATA, 43), 42);
-  EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_USERDATA), 43);
-  EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(RecordingProc));
+  const HWND window = Create();
+  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  EXPECT_EQ(SetWindowLongPtrA(window, GWLP_USERDATA, 42), 0);
+  EXPECT_EQ(SetWindowLongPtrA(window, GWLP_USERDATA, 43), 42);
+  EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 43);
+  EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(RecordingProc));
 
   // Replacing the procedure routes the next message to the new one.
-  const auto previous = SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
+  const auto previous = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
   EXPECT_EQ(previous, reinterpret_cast<LONG_PTR>(RecordingProc));
-  gSeen.clear();
-  SendMessageA(hWnd, WM_USER, 0, 0);
-  EXPECT_TRUE(gSeen.empty());
+  g_seen.clear();
+  SendMessageA(window, WM_USER, 0, 0);
+  EXPECT_TRUE(g_seen.empty());
 
   SetLastError(0);
-  EXPECT_EQ(GetWindowLongPtrA(hWnd, 64), 0) << "a class without extra bytes has no index 64";
+  EXPECT_EQ(GetWindowLongPtrA(window, 64), 0) << "a class without extra bytes has no index 64";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
-  DestroyWindow(hWnd);
+  DestroyWindow(window);
 }
 
 TEST(UserBadHandles, StaleForgedAndNullHandlesAreRefusedWithoutCrashing) {
-  int onTheStack = 0;
+  int on_the_stack = 0;
   const HWND forged[] = {nullptr, reinterpret_cast<HWND>(0x1234), reinterpret_cast<HWND>(-1),
-                         reinterpret_cast<HWND>(&onTheStack)};
-  for (const HWND hWnd : forged) {
-    SCOPED_TRACE(reinterpret_cast<uintptr_t>(hWnd));
+                         reinterpret_cast<HWND>(&on_the_stack)};
+  for (const HWND window : forged) {
+    SCOPED_TRACE(reinterpret_cast<uintptr_t>(window));
     char text[8] = "x";
-    EXPECT_FALSE(IsWindow(hWnd));
-    EXPECT_FALSE(DestroyWindow(hWnd));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(DestroyWindow(window));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_EQ(SendMessageA(hWnd, WM_CLOSE, 0, 0), 0);
-    EXPECT_FALSE(SetWindowTextA(hWnd, "t"));
-    EXPECT_EQ(GetWindowTextA(hWnd, text, sizeof text), 0);
+    EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_FALSE(SetWindowTextA(window, "t"));
+    EXPECT_EQ(GetWindowTextA(window, text, sizeof text), 0);
     EXPECT_STREQ(text, "");
-    EXPECT_FALSE(SetDlgItemTextA(hWnd, 404, "t"));
-    EXPECT_EQ(GetDlgItemTextA(hWnd, 404, text, sizeof text), 0u);
-    EXPECT_EQ(GetDlgItem(hWnd, 1), nullptr);
-    EXPECT_EQ(SetTimer(hWnd ? hWnd : reinterpret_cast<HWND>(0x10), 1, 10, nullptr), 0u);
-    EXPECT_FALSE(ShowWindow(hWnd, SW_SHOW));
+    EXPECT_FALSE(SetDlgItemTextA(window, 404, "t"));
+    EXPECT_EQ(GetDlgItemTextA(window, 404, text, sizeof text), 0u);
+    EXPECT_EQ(GetDlgItem(window, 1), nullptr);
+    EXPECT_EQ(SetTimer(window ? window : reinterpret_cast<HWND>(0x10), 1, 10, nullptr), 0u);
+    EXPECT_FALSE(ShowWindow(window, SW_SHOW));
     MSG msg{};
-    msg.hwnd = hWnd;
+    msg.hwnd = window;
     msg.message = WM_USER;
     EXPECT_EQ(DispatchMessageA(&msg), 0);
-    if (hWnd != nullptr && hWnd != reinterpret_cast<HWND>(-1)) {  // -1 filters thread messages
-      EXPECT_FALSE(PostMessageA(hWnd, WM_USER, 0, 0));
-      EXPECT_EQ(GetMessageA(&msg, hWnd, 0, 0), -1) << "a filter on a window that is not ours is an error";
+    if (window != nullptr && window != reinterpret_cast<HWND>(-1)) {  // -1 filters thread messages
+      EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
+      EXPECT_EQ(GetMessageA(&msg, window, 0, 0), -1) << "a filter on a window that is not ours is an error";
     }
   }
   // A forged timer message must never make the dispatcher jump to its lParam.

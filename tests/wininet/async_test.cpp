@@ -107,9 +107,10 @@ constexpr DWORD_PTR kContext = 0x5eed;
 
 struct AsyncRequest {
   Handle session, connection, request;
-  AsyncRequest(int port, const char *verb, const char *object, DWORD session_flags = INTERNET_FLAG_ASYNC) {
+  AsyncRequest(int port, const char *verb, const char *object, DWORD session_flags = INTERNET_FLAG_ASYNC,
+               INTERNET_STATUS_CALLBACK callback = &Recorder::Callback) {
     session.reset(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, session_flags));
-    EXPECT_EQ(nullptr, InternetSetStatusCallbackA(session, &Recorder::Callback));
+    EXPECT_EQ(nullptr, InternetSetStatusCallbackA(session, callback));
     connection.reset(InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(port), nullptr, nullptr,
                                       INTERNET_SERVICE_HTTP, 0, kContext));
     request.reset(HttpOpenRequestA(connection, verb, object, nullptr, nullptr, nullptr, 0, kContext));
@@ -200,6 +201,130 @@ TEST(Async, ClosingARequestInFlightEndsItsReportsWithHandleClosing) {
   r.session.reset();  // waits for the library's threads to finish with the request
   for (const Seen &s : recorder.seen()) {
     EXPECT_NE(static_cast<DWORD>(INTERNET_STATUS_REQUEST_COMPLETE), s.status) << "a report after HANDLE_CLOSING";
+  }
+}
+
+// Closing while a callback runs: on the library's callback thread, or (a
+// synchronous request) on the thread waiting in the send. A callback that
+// closes its own request, or its own last session, gets its answer at once;
+// a close from another thread returns only once the running callback has, so
+// the closer may free whatever the callback uses, and nothing is reported
+// afterwards.
+struct CloseCase {
+  const char *what;
+  bool async;
+  bool by_the_callback;  // else by the test's thread while the callback runs
+  bool whole_session;    // else the request alone; the session is the only one open
+};
+
+class CloseProbe {
+ public:
+  explicit CloseProbe(bool by_the_callback) : by_the_callback_(by_the_callback) { instance_ = this; }
+  ~CloseProbe() { instance_ = nullptr; }
+
+  static void CALLBACK Callback(HINTERNET, DWORD_PTR, DWORD, LPVOID, DWORD) {
+    CloseProbe *self = instance_;
+    if (std::this_thread::get_id() == self->test_thread_) return;  // HANDLE_CREATED, a closing of the test's
+    {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      if (self->closed_) ++self->after_close_;
+      if (self->entered_) return;  // the nested HANDLE_CLOSING, or a later report
+      self->entered_ = true;
+      self->changed_.notify_all();
+    }
+    if (self->by_the_callback_) {
+      const BOOL result = InternetCloseHandle(self->to_close_);
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      self->close_result_ = result;
+      self->closed_ = true;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the test's thread closes meanwhile
+    }
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    self->returned_ = true;
+    self->changed_.notify_all();
+  }
+
+  void Aim(HINTERNET handle) { to_close_ = handle; }
+  // Hang guard: true once the state came.
+  bool WaitFor(bool CloseProbe::*state) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return this->*state; });
+  }
+  // Closes from the test's thread; true if the callback had returned by then.
+  bool CloseAndSeeReturned() {
+    const BOOL result = InternetCloseHandle(to_close_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    close_result_ = result;
+    closed_ = true;
+    return returned_;
+  }
+  BOOL close_result() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return close_result_;
+  }
+  int after_close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return after_close_;
+  }
+
+  bool entered_ = false, returned_ = false;
+
+ private:
+  static CloseProbe *instance_;
+  const bool by_the_callback_;
+  const std::thread::id test_thread_ = std::this_thread::get_id();
+  HINTERNET to_close_ = nullptr;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool closed_ = false;
+  BOOL close_result_ = FALSE;
+  int after_close_ = 0;  // callbacks begun after the close returned
+};
+
+CloseProbe *CloseProbe::instance_ = nullptr;
+
+TEST(Async, ClosingWhileACallbackRunsNeitherStallsNorLetsItOutliveTheClose) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("*", Reply::Ok("never").StallBeforeHeaders(10000));
+  const CloseCase cases[] = {
+      {"the callback closes its own last session", true, true, true},
+      {"the callback closes its own request", true, true, false},
+      {"another thread closes the last session while the callback runs", true, false, true},
+      {"another thread closes the request while its callback runs", true, false, false},
+      {"a synchronous request's callback closes its own last session", false, true, true},
+      {"another thread closes a synchronous request while its callback runs", false, false, false},
+  };
+  for (const CloseCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    CloseProbe probe(c.by_the_callback);
+    {
+      AsyncRequest r(server.port(), "GET", "/", c.async ? INTERNET_FLAG_ASYNC : 0, &CloseProbe::Callback);
+      ASSERT_NE(nullptr, r.request.get());
+      probe.Aim(c.whole_session ? r.session.get() : r.request.get());
+      const HINTERNET request = r.request.get();
+      // A synchronous send reports on its own thread, until the close ends it.
+      std::thread sender([&] { EXPECT_FALSE(HttpSendRequestA(request, nullptr, 0, nullptr, 0)); });
+      if (c.async) sender.join();
+      const bool entered = probe.WaitFor(&CloseProbe::entered_);
+      if (c.by_the_callback) {
+        EXPECT_TRUE(entered && probe.WaitFor(&CloseProbe::returned_)) << "the callback's close hangs";
+      } else {
+        EXPECT_TRUE(entered) << "no report on another thread";
+        EXPECT_TRUE(probe.CloseAndSeeReturned()) << "the close returned while the callback still ran";
+      }
+      if (sender.joinable()) sender.join();
+      EXPECT_TRUE(probe.close_result());
+      const HINTERNET closed = c.whole_session ? r.session.release() : r.request.release();
+      EXPECT_FALSE(InternetCloseHandle(closed));
+      EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+      if (c.whole_session) {
+        r.connection.release();
+        r.request.release();
+      }
+    }  // the session, if still open, is closed: the library's threads end
+    EXPECT_EQ(0, probe.after_close()) << "a report after the close returned";
   }
 }
 

@@ -14,10 +14,12 @@
 #include "loopback_servers.h"
 #include "pac_scripts.h"
 #include "platform/jsproxy/jsproxy.h"
+#include "platform/kernel/bound_export.h"
 
 namespace {
 
 using wintest::OpenRequest;
+using zem::platform::BoundExport;
 using zemtest::Reply;
 
 using zemtest::SplittingScript;
@@ -30,12 +32,9 @@ class AutoProxy : public ::testing::Test {
     zemtest::ClearProxyEnvironment();
     module = LoadLibraryA("jsproxy.dll");
     ASSERT_NE(module, nullptr) << "the platform provides the auto-proxy library: " << GetLastError();
-    init = reinterpret_cast<pfnInternetInitializeAutoProxyDll>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetInitializeAutoProxyDll")));
-    lookup = reinterpret_cast<pfnInternetGetProxyInfo>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetGetProxyInfo")));
-    deinit = reinterpret_cast<pfnInternetDeInitializeAutoProxyDll>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetDeInitializeAutoProxyDll")));
+    init = BoundExport<pfnInternetInitializeAutoProxyDll>(module, "InternetInitializeAutoProxyDll");
+    lookup = BoundExport<pfnInternetGetProxyInfo>(module, "InternetGetProxyInfo");
+    deinit = BoundExport<pfnInternetDeInitializeAutoProxyDll>(module, "InternetDeInitializeAutoProxyDll");
     ASSERT_TRUE(init != nullptr && lookup != nullptr && deinit != nullptr);
   }
   void TearDown() override {
@@ -86,7 +85,7 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
   const std::string file = dir.write("file.pac", SplittingScript("10.0.0.1:8080"));
   struct Case {
     const char *what;
-    std::string script, pacUrl;  // a script handed over, or the URL configured
+    std::string script, pac_url;  // a script handed over, or the URL configured
     const char *host;
     DWORD error;
     std::string answer;
@@ -114,10 +113,10 @@ TEST_F(AutoProxy, TheLibraryAnswersWhatTheScriptSaysOrAClearError) {
   };
   for (const Case &c : cases) {
     deinit(nullptr, 0);
-    if (c.pacUrl.empty()) {
+    if (c.pac_url.empty()) {
       unsetenv("ZEMHTTP_PAC_URL");
     } else {
-      setenv("ZEMHTTP_PAC_URL", c.pacUrl.c_str(), 1);
+      setenv("ZEMHTTP_PAC_URL", c.pac_url.c_str(), 1);
     }
     if (!c.script.empty()) {
       ASSERT_TRUE(UseScript(c.script)) << c.what;
@@ -162,10 +161,10 @@ TEST_F(AutoProxy, PreconfiguredRequestsGoTheWayTheScriptSays) {
   nginx.WriteFile("endless.pac", kNeverReturns);
   const std::string unreachable = "http://127.0.0.1:" + std::to_string(zemtest::FreeLoopbackPorts(1).at(0)) + "/p";
   struct Case {
-    std::string pacUrl;
+    std::string pac_url;
     DWORD access;
     const char *host;
-    bool environmentProxy;  // http_proxy names tinyproxy as well
+    bool environment_proxy;  // http_proxy names tinyproxy as well
     bool proxied;
   };
   // The script decides before the environment; a script that cannot answer
@@ -184,21 +183,21 @@ TEST_F(AutoProxy, PreconfiguredRequestsGoTheWayTheScriptSays) {
   };
   int n = 0;
   for (const Case &c : cases) {
-    if (c.environmentProxy) {
+    if (c.environment_proxy) {
       setenv("http_proxy", proxy.Address().c_str(), 1);
     } else {
       unsetenv("http_proxy");
     }
-    UsePacUrl(c.pacUrl);
+    UsePacUrl(c.pac_url);
     server.ClearReceived();
     const std::string path = "/request-" + std::to_string(++n);
     OpenRequest r(server.port(), "GET", path.c_str(), 0, c.access, nullptr, nullptr, c.host);
-    ASSERT_TRUE(r.Send()) << c.pacUrl << " " << c.host << ": " << GetLastError();
+    ASSERT_TRUE(r.Send()) << c.pac_url << " " << c.host << ": " << GetLastError();
     EXPECT_EQ("answered", wintest::ReadBody(r.request));
     ASSERT_EQ(1u, server.RequestCount());
     const bool via = server.Received()[0].Header("Via").find("zemproxy") != std::string::npos;
-    EXPECT_EQ(c.proxied, via) << c.pacUrl << ", access " << c.access << ", host " << c.host << ", environment "
-                              << c.environmentProxy;
+    EXPECT_EQ(c.proxied, via) << c.pac_url << ", access " << c.access << ", host " << c.host << ", environment "
+                              << c.environment_proxy;
     EXPECT_EQ(c.proxied, proxy.Log().find(path) != std::string::npos) << "tinyproxy's log, " << path;
   }
 }
@@ -206,7 +205,7 @@ TEST_F(AutoProxy, PreconfiguredRequestsGoTheWayTheScriptSays) {
 TEST_F(AutoProxy, TheInternetLibraryNamesTheConfiguredScript) {
   char url[256];
   struct Case {
-    const char *pacUrl;  // null: none configured
+    const char *pac_url;  // null: none configured
     DWORD flags, size;
     BOOL ok;
     DWORD error;
@@ -220,8 +219,8 @@ TEST_F(AutoProxy, TheInternetLibraryNamesTheConfiguredScript) {
       {nullptr, PROXY_AUTO_DETECT_TYPE_DHCP, sizeof url, FALSE, ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT},
   };
   for (const Case &c : cases) {
-    if (c.pacUrl != nullptr) {
-      setenv("ZEMHTTP_PAC_URL", c.pacUrl, 1);
+    if (c.pac_url != nullptr) {
+      setenv("ZEMHTTP_PAC_URL", c.pac_url, 1);
     } else {
       unsetenv("ZEMHTTP_PAC_URL");
     }
@@ -229,7 +228,7 @@ TEST_F(AutoProxy, TheInternetLibraryNamesTheConfiguredScript) {
     EXPECT_EQ(c.ok, DetectAutoProxyUrl(url, c.size, c.flags)) << c.flags << "/" << c.size;
     EXPECT_EQ(c.error, GetLastError()) << c.flags << "/" << c.size;
     if (c.ok) {
-      EXPECT_STREQ(c.pacUrl, url);
+      EXPECT_STREQ(c.pac_url, url);
     }
   }
   EXPECT_FALSE(DetectAutoProxyUrl(nullptr, 10, PROXY_AUTO_DETECT_TYPE_DNS_A));

@@ -11,11 +11,11 @@ namespace {
 
 class State final : public Control {
  public:
-  void Script(BOOL bResult, DWORD dwError, bool bAnswer, const std::string &answer) override {
+  void Script(BOOL result, DWORD error, bool has_answer, const std::string &answer) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    result_ = bResult;
-    error_ = dwError;
-    hasAnswer_ = bAnswer;
+    result_ = result;
+    error_ = error;
+    has_answer_ = has_answer;
     answer_ = answer;
   }
   std::vector<Call> Calls() override {
@@ -27,26 +27,26 @@ class State final : public Control {
     calls_.clear();
     result_ = TRUE;
     error_ = 0;
-    hasAnswer_ = false;
+    has_answer_ = false;
     answer_.clear();
   }
 
-  BOOL Answer(LPCSTR pszUrl, DWORD cchUrl, LPSTR pszHost, DWORD cchHost, LPSTR *ppszProxy, LPDWORD pcbProxy) {
+  BOOL Answer(LPCSTR url, DWORD url_length, LPSTR host, DWORD host_length, LPSTR *proxy, LPDWORD proxy_length) {
     std::lock_guard<std::mutex> lock(mutex_);
     Call call;
-    call.bNullUrl = pszUrl == nullptr;
-    if (pszUrl != nullptr) call.url.assign(pszUrl, cchUrl);
-    call.cchUrl = cchUrl;
-    call.bNullHost = pszHost == nullptr;
-    if (pszHost != nullptr) call.host.assign(pszHost, cchHost);
-    call.cchHost = cchHost;
-    if (hasAnswer_ && ppszProxy != nullptr && pcbProxy != nullptr) {
-      auto *pszBlock = static_cast<LPSTR>(LocalAlloc(LPTR, answer_.size() + 1));
-      if (pszBlock != nullptr) {
-        std::memcpy(pszBlock, answer_.c_str(), answer_.size() + 1);
-        *ppszProxy = pszBlock;
-        *pcbProxy = static_cast<DWORD>(answer_.size() + 1);
-        call.pszAnswer = pszBlock;
+    call.bNullUrl = url == nullptr;
+    if (url != nullptr) call.url.assign(url, url_length);
+    call.cchUrl = url_length;
+    call.bNullHost = host == nullptr;
+    if (host != nullptr) call.host.assign(host, host_length);
+    call.cchHost = host_length;
+    if (has_answer_ && proxy != nullptr && proxy_length != nullptr) {
+      auto *block = static_cast<LPSTR>(LocalAlloc(LPTR, answer_.size() + 1));
+      if (block != nullptr) {
+        std::memcpy(block, answer_.c_str(), answer_.size() + 1);
+        *proxy = block;
+        *proxy_length = static_cast<DWORD>(answer_.size() + 1);
+        call.pszAnswer = block;
       }
     }
     calls_.push_back(call);
@@ -59,7 +59,7 @@ class State final : public Control {
   std::vector<Call> calls_;
   BOOL result_ = TRUE;
   DWORD error_ = 0;
-  bool hasAnswer_ = false;
+  bool has_answer_ = false;
   std::string answer_;
 };
 

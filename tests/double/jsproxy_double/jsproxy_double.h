@@ -32,9 +32,9 @@ struct Call {
 class Control {
  public:
   // What every later call answers: the result, the last error it leaves
-  // (0 included) and the proxy text (none when bAnswer is false; an empty
+  // (0 included) and the proxy text (none when has_answer is false; an empty
   // text still comes as a block, with its length 1).
-  virtual void Script(BOOL bResult, DWORD dwError, bool bAnswer, const std::string &answer) = 0;
+  virtual void Script(BOOL result, DWORD error, bool has_answer, const std::string &answer) = 0;
   virtual std::vector<Call> Calls() = 0;
   // Forgets calls; the script goes back to "succeed with no answer".
   virtual void Reset() = 0;
