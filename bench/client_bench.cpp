@@ -5,9 +5,15 @@
 // with realloc (what a libcurl user writes, and what the client does). Each
 // workload runs `rounds` times on every side, alternately; the medians are
 // printed with the peak resident memory each added and the ratios of the
-// client to libcurl-to-memory.
+// client to libcurl-to-memory, in wall time and in CPU time (user and system
+// time of the whole process, its threads included: on a shared machine the
+// steadier of the two).
 //
-//   client_bench [download MiB] [requests] [post MiB] [rounds]
+//   client_bench [download MiB] [requests] [post MiB] [rounds] [libcurl|client]
+//
+// Naming one side runs that side alone, for a profiler or a system call count.
+#include <time.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -53,23 +59,33 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// One workload on one side: the times of its rounds and the most resident
-// memory any round added.
+// CPU time of the whole process (every thread, user and system), in seconds.
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// One workload on one side: the wall and CPU times of its rounds and the
+// most resident memory any round added.
 struct Figures {
-  std::vector<double> seconds;
+  std::vector<double> seconds, cpu;
   long peak_kib = 0;
   double Time() const { return Median(seconds); }
+  double Cpu() const { return Median(cpu); }
   double PeakMiB() const { return static_cast<double>(peak_kib) / 1024; }
 };
 
-// Runs `work` once, adding its time and peak resident growth to `figures`.
+// Runs `work` once, adding its times and peak resident growth to `figures`.
 template <typename Work>
 bool Measure(Figures &figures, Work work) {
   const long before = StatusKiB("VmRSS:");
   const bool peak_known = ResetPeak();
+  const double cpu_start = CpuSeconds();
   const Clock::time_point start = Clock::now();
   const bool ok = work();
   figures.seconds.push_back(Seconds(start));
+  figures.cpu.push_back(CpuSeconds() - cpu_start);
   if (peak_known) figures.peak_kib = std::max(figures.peak_kib, StatusKiB("VmHWM:") - before);
   return ok;
 }
@@ -87,6 +103,8 @@ int main(int argc, char **argv) {
   const int requests = argc > 2 ? std::atoi(argv[2]) : 1000;
   const unsigned long long post_mib = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 64;
   const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+  const std::string only = argc > 5 ? argv[5] : "";
+  const bool run_libcurl = only != "client", run_client = only != "libcurl";
   constexpr int kMediumGets = 20;
   constexpr unsigned kMediumSize = 1u << 20;
   zemtest::NginxServer nginx;
@@ -109,6 +127,7 @@ int main(int argc, char **argv) {
   bool ok = true;
   for (int round = 0; round < rounds; ++round) {
     for (int side : {kDiscard, kMemory}) {
+      if (!run_libcurl) break;
       CurlRun curl(side == kMemory);
       Figures *f = figures[0] + side;
       ok &= Measure(f[kLarge * kSides], [&] { return curl.Get(large) == large_size; });
@@ -124,7 +143,7 @@ int main(int argc, char **argv) {
       });
       ok &= Measure(f[kPost * kSides], [&] { return curl.Post(post_url, body) != 0; });
     }
-    {
+    if (run_client) {
       CZemHttp http;
       http.SetHttpStr("1", 5);  // direct: no proxy from the environment
       ok &= Measure(figures[kLarge][kClient],
@@ -147,6 +166,7 @@ int main(int argc, char **argv) {
         return http.Post(post_url.c_str(), body.data(), static_cast<unsigned>(body.size())) == 1;
       });
     }
+    if (!only.empty()) continue;
     command_large.seconds.push_back(CurlCommand("url = \"" + large + "\"\noutput = \"/dev/null\"\n"));
     command_small.seconds.push_back(
         CurlCommand(Repeat("url = \"" + small + "\"\noutput = \"/dev/null\"\n", requests)));
@@ -166,6 +186,12 @@ int main(int argc, char **argv) {
     for (const Figures &side : figures[w]) std::printf("   %8.3f s %8.1f MiB pk", side.Time(), side.PeakMiB());
     const double ratio = figures[w][kClient].Time() / figures[w][kMemory].Time();
     std::printf(" %7.2f %6.2f%s\n", ratio, goal[w], ratio > goal[w] ? "  MISSED" : "");
+  }
+  std::printf("CPU time (user + system, all threads), medians; ratio = client / libcurl keeping the body in memory\n");
+  for (int w = 0; w < kWorkloads; ++w) {
+    std::printf("%-22s", title[w]);
+    for (const Figures &side : figures[w]) std::printf("   %8.3f s cpu              ", side.Cpu());
+    std::printf(" %7.2f\n", figures[w][kClient].Cpu() / figures[w][kMemory].Cpu());
   }
   std::printf("curl command: Get of %llu MiB %.3f s, %d Gets of 1 KiB %.3f s\n", download_mib, command_large.Time(),
               requests, command_small.Time());

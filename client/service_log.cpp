@@ -7,6 +7,7 @@
 #include "ZemHttp.h"
 #include "ZemMem.h"
 #include "ZemSys.h"
+#include "client/log_lines.h"
 #include "client/usable_str.h"
 
 namespace {
@@ -19,9 +20,7 @@ void CZemHttp::LogPrintf(const char *pszFormat, ...) {
   // A line is built only when somebody can see it: the log keeps it, or a
   // status procedure may be handed the scratch text it is built in. Building
   // every line of every request costs a small request a good part of its time.
-  const bool bKept = nLogMaxLines > nLogLines &&
-                     (nLogLines < nLogCapacity || (nLogGrowBy > 0 && nLogCapacity < nLogMaxLines));
-  if (!bKept && pfnNotifyStatus == nullptr) return;
+  if (!zem::LogLineSeen(*this)) return;
   // Without a scratch text (its allocation failed) the line is still built,
   // in a buffer of the same size, so logging never writes through null.
   char szLocal[kScratchSize];

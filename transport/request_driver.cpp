@@ -5,6 +5,7 @@
 #include "ZemHttp.h"
 #include "ZemMem.h"
 #include "ZemSys.h"
+#include "client/log_lines.h"
 #include "config/caller_text.h"
 #include "transport/transport_support.h"
 
@@ -15,9 +16,11 @@ constexpr int kBothTargets = NOTIFY_TO_RESULT | NOTIFY_TO_STATUS;
 // Codes whose status text is the last error text rather than the scratch text.
 constexpr int kErrorTextCodes = 0xAC;
 
-// The time of day as the support library prints it, taken fresh for each line.
+// The time of day as the support library prints it, taken fresh for each
+// line that anybody will see (the clock is not read for a line not built).
 struct TimeText {
-  TimeText() {
+  explicit TimeText(const CZemHttp &http) {
+    if (!zem::LogLineSeen(http)) return;
     DWORD dwTime = 0;
     SysGetTime(&dwTime);
     SysFormatTime(dwTime, sz, 0x2222);
@@ -37,14 +40,14 @@ int CZemHttp::InternetRun() {
     LogPrintf("CZemHttp::InternetRun() - Opening Internet failed");
     return 0;
   }
-  LogPrintf("Attempting to connect at %s", TimeText().sz);
+  LogPrintf("Attempting to connect at %s", TimeText(*this).sz);
   InternetMakeConnection(hInternet);
   if (hConnect == nullptr) {
-    LogPrintf("Attempt failed. Time=%s WinError=%d InternetError=%d", TimeText().sz, static_cast<int>(dwLastOSError),
+    LogPrintf("Attempt failed. Time=%s WinError=%d InternetError=%d", TimeText(*this).sz, static_cast<int>(dwLastOSError),
               static_cast<int>(dwLastInetError));
     return 0;
   }
-  LogPrintf("Connected at %s", TimeText().sz);
+  LogPrintf("Connected at %s", TimeText(*this).sz);
   Notify(NOTIFY_PROGRESS, kBothTargets, 9);
 
   const DWORD dwSavedReleaseMode = dwHandleReleaseMode;
@@ -66,7 +69,7 @@ int CZemHttp::InternetRun() {
 
   int nResult = 1;
   dwHandleReleaseMode = dwSavedReleaseMode;
-  LogPrintf("Response received %s, status code %d", TimeText().sz, static_cast<int>(dwCode));
+  LogPrintf("Response received %s, status code %d", TimeText(*this).sz, static_cast<int>(dwCode));
 
   DWORD dwLength = 0;
   GetHttpResponseHeaders(reinterpret_cast<void **>(&dwLength), kContentLengthNumber);

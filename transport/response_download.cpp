@@ -13,6 +13,7 @@ namespace {
 
 constexpr DWORD kStatusCodeNumber = HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER;
 constexpr DWORD kFirstBuffer = 2048;  // working buffer when no length was announced
+constexpr DWORD kFirstHeaders = 1024;  // the buffer a head is first asked into
 // The largest body a 32-bit length can describe with the zero byte stored
 // after it.
 constexpr uint64_t kBodyMax = 0xFFFFFFFEu;
@@ -109,12 +110,30 @@ DWORD CZemHttp::GetHttpResponseHeaders(void **ppvResult, DWORD dwQuery) {
     return 0;
   }
   ZemMemFree(ppvResult);
-  DWORD cbText = 0;
+  // The first pass asks into a small buffer of the member's own, which a head
+  // usually fits: one query then answers, where asking for the size first
+  // takes two. What it answers is stored in the block the size question
+  // would have made (the text, its terminator and one byte more). Aligned to
+  // its size, the buffer lies within one page, so the copy into it needs no
+  // probe through the kernel.
+  alignas(kFirstHeaders) char szFirst[kFirstHeaders];
+  char *pBuffer = szFirst;
+  DWORD cbText = sizeof szFirst;
   // Each pass either answers or reports the size it needs; a library that
   // keeps asking for more cannot hold the member in a loop.
   for (int nPass = 0; nPass < 4; ++nPass) {
     if (zem::IsMissingEntry(m_WinInet_HttpQueryInfoA)) break;
-    if (m_WinInet_HttpQueryInfoA(hRequest, dwQuery, *ppvResult, &cbText, nullptr)) return cbText;
+    if (m_WinInet_HttpQueryInfoA(hRequest, dwQuery, pBuffer, &cbText, nullptr)) {
+      if (pBuffer != szFirst) return cbText;
+      // Never more than the buffer holds, whatever length comes back.
+      const DWORD cbCopy = std::min<DWORD>(cbText, sizeof szFirst - 1);
+      if (ZemMemAlloc(ppvResult, cbCopy + 2) != 0) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        break;
+      }
+      std::memcpy(*ppvResult, szFirst, cbCopy);
+      return cbText;
+    }
     const DWORD dwError = GetLastError();
     if (dwError == ERROR_HTTP_HEADER_NOT_FOUND) {
       SetError(ERROR_HTTP_HEADER_NOT_FOUND,
@@ -127,6 +146,7 @@ DWORD CZemHttp::GetHttpResponseHeaders(void **ppvResult, DWORD dwQuery) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       break;
     }
+    pBuffer = static_cast<char *>(*ppvResult);
     if (nPass == 3) SetLastError(ERROR_INSUFFICIENT_BUFFER);
   }
   SetError(static_cast<int>(GetLastError()), "CZemHttp::GetHttpResponseHeaders() FAILED (Nothing to do!).  Error# %d",

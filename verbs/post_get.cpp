@@ -7,6 +7,7 @@
 #include "ZemHttp.h"
 #include "ZemMem.h"
 #include "ZemSys.h"
+#include "client/log_lines.h"
 #include "config/caller_text.h"
 #include "transport/transport_support.h"
 #include "verbs/verb_support.h"
@@ -96,7 +97,7 @@ int CZemHttp::SetQueryData(const char *pszQuery) {
 }
 
 int CZemHttp::Post(const char *pszUrl, const void *pvData, unsigned int cbData) {
-  LogPrintf("CZemHttp::Post( %s, %lx, %d", zem::LoggableStr(pszUrl), zem::PointerValue(pvData),
+  LogPrintf("CZemHttp::Post( %s, %lx, %d", zem::SeenLoggableStr(*this, pszUrl), zem::PointerValue(pvData),
             static_cast<int>(cbData));
   pszVerb = ZemHttpVerbTable[ZEMHTTP_VERB_POST];
   LogPrintf("CZemHttp::Post() - VERB = \"POST\" ");
@@ -145,7 +146,7 @@ int CZemHttp::PostText(const char *pszUrl, const char *pszText) {
 }
 
 int CZemHttp::Get(const char *pszUrl, const char *pszQuery) {
-  LogPrintf("CZemHttp::Get( %s , %s)", zem::LoggableStr(pszUrl), zem::LoggableStr(pszQuery));
+  LogPrintf("CZemHttp::Get( %s , %s)", zem::SeenLoggableStr(*this, pszUrl), zem::SeenLoggableStr(*this, pszQuery));
   if (pszUrl != nullptr) SetURL(pszUrl);
   pszVerb = ZemHttpVerbTable[ZEMHTTP_VERB_GET];
   LogPrintf("CZemHttp::GetAccept() - VERB = \"GET\" ");

@@ -51,13 +51,16 @@ struct Answer {
 
 Answer Lookup(const Source &source, DWORD level, const std::string &custom, DWORD index) {
   Answer answer;
-  std::vector<std::string> lines;
-  if (source.request_side) {
-    lines.push_back(source.verb + " " + source.target + " " + source.request_line_version);
-    for (const HeaderField &field : source.request_fields.fields()) lines.push_back(field.name + ": " + field.value);
-  } else {
-    lines = source.head->lines;
-  }
+  // Hands each raw line to `use`: a response's where its head keeps them,
+  // the request's built only when asked for.
+  auto each_line = [&source](auto &&use) {
+    if (!source.request_side) {
+      for (const std::string &line : source.head->lines) use(line);
+      return;
+    }
+    use(source.verb + " " + source.target + " " + source.request_line_version);
+    for (const HeaderField &field : source.request_fields.fields()) use(field.name + ": " + field.value);
+  };
   switch (level) {
     case HTTP_QUERY_STATUS_CODE:
     case HTTP_QUERY_STATUS_TEXT:
@@ -75,10 +78,10 @@ Answer Lookup(const Source &source, DWORD level, const std::string &custom, DWOR
       return answer;
     case HTTP_QUERY_RAW_HEADERS:
       // Each line ends with a zero; the terminator added on copying ends the list.
-      for (const std::string &line : lines) answer.text.append(line).push_back('\0');
+      each_line([&answer](const std::string &line) { answer.text.append(line).push_back('\0'); });
       return answer;
     case HTTP_QUERY_RAW_HEADERS_CRLF:
-      for (const std::string &line : lines) answer.text.append(line).append("\r\n");
+      each_line([&answer](const std::string &line) { answer.text.append(line).append("\r\n"); });
       answer.text.append("\r\n");
       return answer;
     default:

@@ -88,7 +88,7 @@ bool BodyQueue::Take(char *out, size_t size, Copier copy, size_t *taken) {
     // A full slab read to its end is done with; the one being filled stays.
     if (offset_ == front.end && (front.end == kSlab || slabs_.size() > 1)) {
       KeepSlab(std::move(front.bytes));
-      slabs_.pop_front();
+      slabs_.erase(slabs_.begin());
       offset_ = 0;
     }
   }

@@ -11,8 +11,8 @@
 #define ZEM_WININET_BODY_QUEUE_H
 
 #include <cstddef>
-#include <deque>
 #include <memory>
+#include <vector>
 
 namespace zem::wininet {
 
@@ -47,7 +47,10 @@ class BodyQueue {
     std::unique_ptr<char[]> bytes;
     size_t end = 0;  // bytes written into it
   };
-  std::deque<Slab> slabs_;
+  // At most kLimit / kSlab + 1 slabs, so taking the front one off a vector
+  // costs little; and an empty vector, unlike a deque, allocates nothing, which
+  // matters to the many responses that never fill a slab.
+  std::vector<Slab> slabs_;
   size_t offset_ = 0;  // bytes of the front slab already taken
   size_t size_ = 0;
 };

@@ -144,7 +144,6 @@ void Engine::Run() {
 }
 
 void Engine::Step(bool may_wait) {
-  std::deque<Command> commands;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     may_wait = may_wait && commands_.empty();
@@ -153,11 +152,11 @@ void Engine::Step(bool may_wait) {
   {
     // Also what arrived while waiting: the wake-up that ended the wait.
     std::lock_guard<std::mutex> lock(mutex_);
-    commands.swap(commands_);
+    running_.swap(commands_);
     role_.CommandsTaken();
   }
-  for (const Command &command : commands) Execute(command);
-  commands.clear();
+  for (const Command &command : running_) Execute(command);
+  running_.clear();
   int running = 0;
   curl_multi_perform(multi_, &running);
   int left = 0;

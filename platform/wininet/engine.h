@@ -20,7 +20,7 @@
 // the time-outs.
 //
 // Who touches what:
-// - Engine::multi_, active_, wait_ms_: the driver only, without a lock (the
+// - Engine::multi_, active_, running_, wait_ms_: the driver only, without a lock (the
 //   role is handed over under mutex_, which orders the driver's writes
 //   before the next driver's reads).
 // - Engine::commands_, role_, thread_: anyone, under Engine::mutex_.
@@ -53,7 +53,7 @@
 #include <curl/curl.h>
 
 #include <condition_variable>
-#include <deque>
+#include <vector>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -124,11 +124,14 @@ class Engine {
   std::mutex mutex_;
   std::condition_variable wake_engine_;  // the engine thread waits here for work
   std::condition_variable role_free_;    // callers wait here to drive
-  std::deque<Command> commands_;
+  std::vector<Command> commands_;
   ThreadLifetime thread_;
   DrivingRole role_;
   // The driver's alone.
   std::unordered_map<CURL *, std::shared_ptr<Transfer>> active_;
+  // The commands of the round being driven: it trades places with
+  // commands_, so that neither list is allocated anew each round.
+  std::vector<Command> running_;
   int wait_ms_ = 0;
 };
 

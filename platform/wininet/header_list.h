@@ -38,6 +38,7 @@ class HeaderList {
   const HeaderField *Find(std::string_view name, size_t index = 0) const;
   size_t Count(std::string_view name) const;
   void Append(std::string name, std::string value);
+  void Reserve(size_t count) { fields_.reserve(count); }
   // The field added last (a folded line of a response continues it), or null.
   HeaderField *Last() { return fields_.empty() ? nullptr : &fields_.back(); }
   const std::vector<HeaderField> &fields() const { return fields_; }

@@ -7,6 +7,10 @@ namespace zem::wininet {
 
 bool ResponseHead::SetStatusLine(std::string_view line) {
   *this = ResponseHead();
+  // Room for a usual head at once, rather than growing line by line.
+  constexpr size_t kUsualLines = 16;
+  lines.reserve(kUsualLines);
+  fields.Reserve(kUsualLines);
   lines.emplace_back(line);
   const size_t space = line.find(' ');
   if (space == std::string_view::npos || line.substr(0, 5) != "HTTP/") return false;

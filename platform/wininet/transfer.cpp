@@ -117,6 +117,7 @@ void Transfer::LetGoOfCallerBody() {
 Transfer::~Transfer() {
   // Only a transfer that never reached the engine still holds its handle.
   ReleaseEasy();
+  curl_url_cleanup(url_);
 }
 
 void Transfer::ReleaseEasy() {
@@ -128,8 +129,6 @@ void Transfer::ReleaseEasy() {
   easy_ = nullptr;
   curl_slist_free_all(wire_list_);
   wire_list_ = nullptr;
-  curl_url_cleanup(url_);
-  url_ = nullptr;
 }
 
 // ---- callers ----
@@ -196,9 +195,9 @@ std::vector<HeaderField> Transfer::SentHeaders() const {
   return sent_headers_;
 }
 
-std::string Transfer::Url() const {
+std::string Transfer::Url() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return url_text_;
+  return UrlText();
 }
 
 void Transfer::MaybeResume(std::unique_lock<std::mutex> &lock) {

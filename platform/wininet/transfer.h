@@ -104,7 +104,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   std::shared_ptr<const ResponseHead> Head() const;
   // The header fields the last step put on the wire, and its URL.
   std::vector<HeaderField> SentHeaders() const;
-  std::string Url() const;
+  std::string Url();
   // Bytes that can be read now without waiting; waits only while none are
   // queued and the body is not complete. 0 at the end of the body.
   DWORD Available(DWORD *bytes, std::string *detail);
@@ -153,6 +153,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   DWORD SetFirstTarget(std::string *detail);
   DWORD FollowLocation(std::string *detail);
   void ReadTarget();
+  const std::string &UrlText();
   std::vector<HeaderField> BuildWireHeaders() const;
   DWORD ConfigureEasy(std::string *detail);
 
@@ -186,6 +187,9 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   // libcurl state and the step's state: set up by Prepare on the sending
   // thread, then used by the driver only (see engine.h).
   CURL *easy_ = nullptr;
+  // The step's URL. Changed only under mutex_ (Prepare, a redirection), and
+  // kept until the transfer goes: a caller asking for the URL text reads it
+  // under mutex_, alongside libcurl, which only reads it.
   CURLU *url_ = nullptr;
   curl_slist *wire_list_ = nullptr;
   char error_buffer_[CURL_ERROR_SIZE] = {};
@@ -231,7 +235,7 @@ class Transfer : public std::enable_shared_from_this<Transfer> {
   size_t upload_offset_ = 0;        // of a whole body: read by LetGoOfCallerBody
   std::shared_ptr<const ResponseHead> head_;
   std::vector<HeaderField> sent_headers_;
-  std::string url_text_;
+  std::string url_text_;           // url_ as text, made when first asked for (UrlText)
   BodyQueue queue_;
   bool paused_ = false;
   BodyQueue upload_queue_;         // a streamed body's pieces not yet taken by libcurl

@@ -75,7 +75,14 @@ void Transfer::ReadTarget() {
   target_name_ = target_host_;
   if (target_name_.size() >= 2 && target_name_.front() == '[') target_name_ = target_name_.substr(1, target_name_.size() - 2);
   target_path_ = CurlUrlPart(url_, CURLUPART_PATH);
-  url_text_ = CurlUrlPart(url_, CURLUPART_URL);
+  // Most requests never ask for the whole URL, and libcurl builds it anew
+  // for every question: it is asked for when needed.
+  url_text_.clear();
+}
+
+const std::string &Transfer::UrlText() {
+  if (url_text_.empty()) url_text_ = CurlUrlPart(url_, CURLUPART_URL);
+  return url_text_;
 }
 
 DWORD Transfer::FollowLocation(std::string *detail) {
@@ -95,7 +102,7 @@ DWORD Transfer::FollowLocation(std::string *detail) {
     return ERROR_HTTP_REDIRECT_FAILED;
   }
   ReadTarget();
-  Report(TextReport(spec_.status, INTERNET_STATUS_REDIRECT, url_text_));
+  Report(TextReport(spec_.status, INTERNET_STATUS_REDIRECT, UrlText()));
   if (!EqualsNoCase(target_host_, origin_host) || target_port_ != origin_port) same_origin_ = false;
   // A 303 asks for the new location with GET; so do 301 and 302 after a POST,
   // as browsers and the platform's library have always done.
