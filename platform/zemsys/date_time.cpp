@@ -31,20 +31,20 @@ int Emit(char *pszBuffer, const char *pszText) {
 
 void WINAPI SysGetDate(DWORD *pdwDate) {
   if (!zem::sys::IsAddress(pdwDate)) return;
-  std::tm tmNow;
+  std::tm now;
   *pdwDate = 0;
-  if (!LocalNow(&tmNow)) return;
-  *pdwDate = static_cast<DWORD>(tmNow.tm_year + 1900) << 16 | static_cast<DWORD>(tmNow.tm_mon + 1) << 8 |
-             static_cast<DWORD>(tmNow.tm_mday);
+  if (!LocalNow(&now)) return;
+  *pdwDate = static_cast<DWORD>(now.tm_year + 1900) << 16 | static_cast<DWORD>(now.tm_mon + 1) << 8 |
+             static_cast<DWORD>(now.tm_mday);
 }
 
 void WINAPI SysGetTime(DWORD *pdwTime) {
   if (!zem::sys::IsAddress(pdwTime)) return;
-  std::tm tmNow;
+  std::tm now;
   *pdwTime = 0;
-  if (!LocalNow(&tmNow)) return;
-  *pdwTime = static_cast<DWORD>(tmNow.tm_hour) << 16 | static_cast<DWORD>(tmNow.tm_min) << 8 |
-             static_cast<DWORD>(tmNow.tm_sec);
+  if (!LocalNow(&now)) return;
+  *pdwTime = static_cast<DWORD>(now.tm_hour) << 16 | static_cast<DWORD>(now.tm_min) << 8 |
+             static_cast<DWORD>(now.tm_sec);
 }
 
 int WINAPI SysFormatDate(DWORD dwDate, DWORD /*dwDate2*/, char *pszBuffer, int /*nStyle*/, int /*nFlags*/) {

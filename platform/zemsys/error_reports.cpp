@@ -15,12 +15,12 @@ namespace {
 constexpr size_t kMaxReportedText = 4095;
 
 struct ReportedError {
-  DWORD dwError = 0;
+  DWORD error = 0;
   std::string text;
 };
 
 thread_local ReportedError t_reported;
-thread_local char t_errorText[1024];
+thread_local char t_error_text[1024];
 
 void TrimLineEnd(char *psz) {
   size_t cch = std::strlen(psz);
@@ -31,7 +31,7 @@ void TrimLineEnd(char *psz) {
 }  // namespace
 
 void WINAPI SysReportError(DWORD dwError, const char *pszText) {
-  t_reported.dwError = dwError;
+  t_reported.error = dwError;
   if (zem::sys::IsAddress(pszText)) {
     t_reported.text.assign(pszText, strnlen(pszText, kMaxReportedText));
   } else {
@@ -45,19 +45,19 @@ DWORD WINAPI SysGetReportedError(char *pszText, DWORD cchText) {
     std::memcpy(pszText, t_reported.text.data(), cch);
     pszText[cch] = '\0';
   }
-  return t_reported.dwError;
+  return t_reported.error;
 }
 
 const char *WINAPI SysErrorText(DWORD dwError, int /*nFlags*/) {
   // FormatMessageA overwrites the thread's last error on failure; callers log
   // the text next to the error they are handling and must find it unchanged.
-  const DWORD dwSavedError = GetLastError();
+  const DWORD saved_error = GetLastError();
   const DWORD cch = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
-                                   t_errorText, sizeof t_errorText, nullptr);
-  if (cch > 0) TrimLineEnd(t_errorText);
-  if (cch == 0 || t_errorText[0] == '\0') {
-    std::snprintf(t_errorText, sizeof t_errorText, "Error %u", static_cast<unsigned>(dwError));
+                                   t_error_text, sizeof t_error_text, nullptr);
+  if (cch > 0) TrimLineEnd(t_error_text);
+  if (cch == 0 || t_error_text[0] == '\0') {
+    std::snprintf(t_error_text, sizeof t_error_text, "Error %u", static_cast<unsigned>(dwError));
   }
-  SetLastError(dwSavedError);
-  return t_errorText;
+  SetLastError(saved_error);
+  return t_error_text;
 }

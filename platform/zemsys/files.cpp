@@ -12,9 +12,9 @@ int WINAPI SysFileStatus(const char *pszPath, WORD *pwAttr) {
   if (!IsAddress(pszPath)) return ERROR_INVALID_PARAMETER;
   // A path that does not exist leaves the caller's word alone.
   constexpr WORD kUnset = 0xFFFF;
-  WORD wAttr = kUnset;
-  const DWORD status = zem::sys::NativeFileStatus(pszPath, &wAttr);
-  if (IsAddress(pwAttr) && wAttr != kUnset) *pwAttr = wAttr;
+  WORD attributes = kUnset;
+  const DWORD status = zem::sys::NativeFileStatus(pszPath, &attributes);
+  if (IsAddress(pwAttr) && attributes != kUnset) *pwAttr = attributes;
   return static_cast<int>(status);
 }
 
@@ -46,16 +46,16 @@ DWORD WINAPI SysFileSeek(int hFile, LONG lOffset, int nOrigin, LONG *plNewPos) {
 }
 
 DWORD WINAPI SysFileWrite(int hFile, const void *pvData, DWORD cbData, DWORD *pcbWritten) {
-  DWORD cbDone = 0;
+  DWORD written = 0;
   DWORD status = 0;
   if (hFile <= 0) {
     status = ERROR_INVALID_HANDLE;
   } else if (cbData > 0 && !IsAddress(pvData)) {
     status = ERROR_INVALID_PARAMETER;
   } else {
-    status = zem::sys::NativeFileWrite(hFile, pvData, cbData, &cbDone);
+    status = zem::sys::NativeFileWrite(hFile, pvData, cbData, &written);
   }
-  if (IsAddress(pcbWritten)) *pcbWritten = cbDone;
+  if (IsAddress(pcbWritten)) *pcbWritten = written;
   return status;
 }
 

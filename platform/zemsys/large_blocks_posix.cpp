@@ -103,13 +103,13 @@ void WINAPI ZemMemUnmapBlock(void *start, size_t length) { munmap(start, length)
 BOOL WINAPI ZemMemResizeMapped(void **ppv, DWORD cbNew) {
   if (ppv == nullptr || *ppv == nullptr) return FALSE;
   char *data = static_cast<char *>(*ppv);
-  const DWORD cbOld = ZemMemSize(data);
-  const size_t oldLength = ZemMemMappedLength(data - ZEMMEM_HEADER);
-  if (oldLength == 0 || oldLength != MapLength(cbOld) || cbNew < ZEMMEM_MAP_THRESHOLD || kHeapOnly) return FALSE;
-  const size_t newLength = MapLength(cbNew);
-  if (cbNew < cbOld) {
+  const DWORD old_size = ZemMemSize(data);
+  const size_t old_length = ZemMemMappedLength(data - ZEMMEM_HEADER);
+  if (old_length == 0 || old_length != MapLength(old_size) || cbNew < ZEMMEM_MAP_THRESHOLD || kHeapOnly) return FALSE;
+  const size_t new_length = MapLength(cbNew);
+  if (cbNew < old_size) {
     // Only the size words move, and whole units past the new length go back.
-    if (newLength < oldLength) munmap(data - ZEMMEM_HEADER + newLength, oldLength - newLength);
+    if (new_length < old_length) munmap(data - ZEMMEM_HEADER + new_length, old_length - new_length);
     Relabel(data, cbNew);
     return TRUE;
   }
@@ -117,14 +117,14 @@ BOOL WINAPI ZemMemResizeMapped(void **ppv, DWORD cbNew) {
   // page tables, not bytes.
   char *fresh = ZemMemMapBlock(cbNew);
   if (fresh == nullptr) return FALSE;
-  void *moved = mremap(data - ZEMMEM_HEADER, oldLength, oldLength, MREMAP_MAYMOVE | MREMAP_FIXED, fresh);
+  void *moved = mremap(data - ZEMMEM_HEADER, old_length, old_length, MREMAP_MAYMOVE | MREMAP_FIXED, fresh);
   if (moved != fresh) {
-    munmap(fresh, newLength);
+    munmap(fresh, new_length);
     return FALSE;
   }
   // The old trailing size word becomes body space again: zero, as a new
   // block's bytes are.
-  std::memset(fresh + ZEMMEM_HEADER + cbOld, 0, sizeof(DWORD));
+  std::memset(fresh + ZEMMEM_HEADER + old_size, 0, sizeof(DWORD));
   Relabel(fresh + ZEMMEM_HEADER, cbNew);
   *ppv = fresh + ZEMMEM_HEADER;
   return TRUE;

@@ -7,12 +7,12 @@ DWORD WINAPI SysLoadLibrary(HMODULE *phModule, const char *pszName) {
   *phModule = nullptr;
   if (!zem::sys::IsAddress(pszName) || *pszName == '\0') return ERROR_INVALID_PARAMETER;
   SetLastError(0);
-  HMODULE hModule = LoadLibraryA(pszName);
-  if (hModule == nullptr) {
+  HMODULE module = LoadLibraryA(pszName);
+  if (module == nullptr) {
     // The caller treats 0 as success, so a failure must never report 0.
-    const DWORD dwError = GetLastError();
-    return dwError != 0 ? dwError : ERROR_MOD_NOT_FOUND;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_MOD_NOT_FOUND;
   }
-  *phModule = hModule;
+  *phModule = module;
   return 0;
 }

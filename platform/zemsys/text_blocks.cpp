@@ -16,12 +16,12 @@ void WINAPI SysStrAssign(char **ppsz, const char *psz) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return;
   }
-  char *pszBlock = nullptr;
-  const DWORD status = ZemMemAlloc(&pszBlock, static_cast<DWORD>(cch + 1));
+  char *block = nullptr;
+  const DWORD status = ZemMemAlloc(&block, static_cast<DWORD>(cch + 1));
   if (status != 0) {
     SetLastError(status);
     return;
   }
-  if (cch > 0) std::memcpy(pszBlock, psz, cch);
-  *ppsz = pszBlock;
+  if (cch > 0) std::memcpy(block, psz, cch);
+  *ppsz = block;
 }
