@@ -124,9 +124,9 @@ size_t IndexOf(const std::vector<DWORD> &statuses, DWORD status) {
   return statuses.size();
 }
 
-TEST(Async, TheSendIsPendingAndTheCallbackHearsEveryStepInOrder) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+class Async : public wintest::ServedTest {};
+
+TEST_F(Async, TheSendIsPendingAndTheCallbackHearsEveryStepInOrder) {
   server.Answer("*", Reply::Ok(std::string(30000, 'y')).StallMidBody(100));
   Recorder recorder;
   AsyncRequest r(server.port(), "POST", "/upload");
@@ -167,7 +167,7 @@ TEST(Async, TheSendIsPendingAndTheCallbackHearsEveryStepInOrder) {
   }
 }
 
-TEST(Async, AFailedSendCompletesWithItsErrorSetForTheCallback) {
+TEST_F(Async, AFailedSendCompletesWithItsErrorSetForTheCallback) {
   const int port = zemtest::FreeLoopbackPorts(1).at(0);
   Recorder recorder;
   AsyncRequest r(port, "GET", "/");
@@ -184,9 +184,7 @@ TEST(Async, AFailedSendCompletesWithItsErrorSetForTheCallback) {
   EXPECT_NE(std::string::npos, recorder.description().find(std::to_string(port))) << recorder.description();
 }
 
-TEST(Async, ClosingARequestInFlightEndsItsReportsWithHandleClosing) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Async, ClosingARequestInFlightEndsItsReportsWithHandleClosing) {
   server.Answer("*", Reply::Ok("never").StallBeforeHeaders(10000));
   Recorder recorder;
   AsyncRequest r(server.port(), "GET", "/");
@@ -284,9 +282,7 @@ class CloseProbe {
 
 CloseProbe *CloseProbe::instance_ = nullptr;
 
-TEST(Async, ClosingWhileACallbackRunsNeitherStallsNorLetsItOutliveTheClose) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Async, ClosingWhileACallbackRunsNeitherStallsNorLetsItOutliveTheClose) {
   server.Answer("*", Reply::Ok("never").StallBeforeHeaders(10000));
   const CloseCase cases[] = {
       {"the callback closes its own last session", true, true, true},
@@ -331,9 +327,7 @@ TEST(Async, ClosingWhileACallbackRunsNeitherStallsNorLetsItOutliveTheClose) {
 // A synchronous session's reports reach the callback on the caller's own
 // thread, also those that come after the send returned: the end of a body
 // still going out while the answer arrives is told by the reads that follow.
-TEST(Async, ASynchronousSessionReportsOnTheSendersThread) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Async, ASynchronousSessionReportsOnTheSendersThread) {
   server.Answer("/", Reply::Ok("sync"));
   server.Answer("/early", Reply::Ok("sync").BeforeBody());
   const std::string upload(4 << 20, 'u');

@@ -32,9 +32,9 @@ std::string GetCookie(const std::string &url, DWORD *error, DWORD flags = 0, con
   return text;
 }
 
-TEST(Cookies, AServersCookiesGoBackWithLaterRequestsOfAnySession) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+class Cookies : public wintest::ServedTest {};
+
+TEST_F(Cookies, AServersCookiesGoBackWithLaterRequestsOfAnySession) {
   server.Answer("/jar1/login", Reply::Ok("in")
                                    .Header("Set-Cookie: sid=abc123; Path=/jar1")
                                    .Header("Set-Cookie: secret=s; Path=/jar1; HttpOnly")
@@ -63,9 +63,7 @@ TEST(Cookies, AServersCookiesGoBackWithLaterRequestsOfAnySession) {
   EXPECT_EQ("secret=s", GetCookie(url, &error, INTERNET_COOKIE_HTTPONLY, "secret"));
 }
 
-TEST(Cookies, TheCookieFunctionsShareTheJarWithRequests) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Cookies, TheCookieFunctionsShareTheJarWithRequests) {
   server.Answer("/jar2/forget", Reply::Ok("gone").Header("Set-Cookie: pref=; Path=/jar2; Max-Age=0"));
   server.Answer("*", Reply::Ok("x"));
   const std::string url = server.Url("/jar2/");
@@ -102,7 +100,7 @@ TEST(Cookies, TheCookieFunctionsShareTheJarWithRequests) {
 // Which hosts a cookie set by one host goes back to: a Domain must be the
 // host or a parent of it that is no public suffix, an address sets cookies
 // for itself only, and malformed or oversized cookies are refused.
-TEST(Cookies, AHostSetsCookiesOnlyForItselfAndItsRegistrableParents) {
+TEST_F(Cookies, AHostSetsCookiesOnlyForItselfAndItsRegistrableParents) {
   const std::vector<std::string> probes = {"a.example.com", "b.example.com", "example.com", "other.com",
                                            "com", "a.b.co.uk", "b.co.uk", "x.co.uk", "site.github.io",
                                            "other.github.io", "127.0.0.2", "127.0.0.3"};
@@ -158,7 +156,7 @@ TEST(Cookies, AHostSetsCookiesOnlyForItselfAndItsRegistrableParents) {
   }
 }
 
-TEST(Cookies, EachDomainKeepsItsNewestFifty) {
+TEST_F(Cookies, EachDomainKeepsItsNewestFifty) {
   const std::string url = "http://count.test/";
   for (int i = 0; i < 60; ++i) {
     ASSERT_TRUE(InternetSetCookieA(url.c_str(), ("n" + std::to_string(i)).c_str(), "v"));
@@ -175,9 +173,8 @@ TEST(Cookies, EachDomainKeepsItsNewestFifty) {
 
 // A server reached through a proxy under a public name: its cookie for a
 // public suffix is dropped, the one for its own parent domain kept.
-TEST(Cookies, AServerCannotSetCookiesForAPublicSuffix) {
-  zemtest::ScriptedServer server;  // plays the proxy, answering for any host
-  ASSERT_TRUE(server.ok());
+TEST_F(Cookies, AServerCannotSetCookiesForAPublicSuffix) {
+  // The server plays the proxy, answering for any host.
   server.Answer("*", Reply::Ok("x").Header("Set-Cookie: wide=1; Domain=com").Header(
                          "Set-Cookie: narrow=1; Domain=served.com"));
   const std::string proxy = "127.0.0.1:" + std::to_string(server.port());

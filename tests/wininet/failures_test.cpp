@@ -22,7 +22,9 @@ void SetReceiveTimeout(HINTERNET handle, DWORD ms) {
   ASSERT_TRUE(InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms));
 }
 
-TEST(Failures, ARefusedConnectionShowsWhenTheRequestIsSent) {
+class Failures : public wintest::ServedTest {};
+
+TEST_F(Failures, ARefusedConnectionShowsWhenTheRequestIsSent) {
   const int port = zemtest::FreeLoopbackPorts(1).at(0);  // nothing listens there
   OpenRequest r(port, "GET", "/");
   ASSERT_TRUE(r.ok()) << "connecting a handle makes no connection, so it cannot fail yet";
@@ -35,9 +37,7 @@ TEST(Failures, ARefusedConnectionShowsWhenTheRequestIsSent) {
   EXPECT_NE(std::string::npos, text.find(std::to_string(port))) << "the description names the port: " << text;
 }
 
-TEST(Failures, AServerSilentBeforeItsAnswerTimesTheSendOut) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Failures, AServerSilentBeforeItsAnswerTimesTheSendOut) {
   server.Answer("*", Reply::Ok("late").StallBeforeHeaders(5000));
   OpenRequest r(server.port(), "GET", "/");
   SetReceiveTimeout(r.connection, 300);  // set on the connection, inherited by its request
@@ -48,19 +48,7 @@ TEST(Failures, AServerSilentBeforeItsAnswerTimesTheSendOut) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_TIMEOUT), code);
 }
 
-TEST(Failures, AStallWithinTheTimeoutIsWaitedFor) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
-  server.Answer("*", Reply::Ok("patience").StallBeforeHeaders(200).StallMidBody(200));
-  OpenRequest r(server.port(), "GET", "/");
-  SetReceiveTimeout(r.request, 5000);
-  ASSERT_TRUE(r.Send()) << GetLastError();
-  EXPECT_EQ("patience", wintest::ReadBody(r.request));
-}
-
-TEST(Failures, AStallAfterTheHeadTimesTheReadOut) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Failures, AStallAfterTheHeadTimesTheReadOut) {
   server.Answer("/after-head", Reply::Ok(std::string(1000, 'a')).StallAfterHeaders(5000));
   server.Answer("/mid-body", Reply::Ok(std::string(1000, 'b')).StallMidBody(5000));
   for (const char *path : {"/after-head", "/mid-body"}) {
@@ -76,11 +64,9 @@ TEST(Failures, AStallAfterTheHeadTimesTheReadOut) {
 }
 
 // The final head is due within the receive time-out of the request going
-// out, however the server spreads interim answers over it; a body may
-// trickle, each pause within the time-out.
-TEST(Failures, TheFinalHeadIsDueWithinTheReceiveTimeOut) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+// out, however the server spreads interim answers over it; a head or a body
+// may be late, and a body may trickle, each pause within the time-out.
+TEST_F(Failures, TheFinalHeadIsDueWithinTheReceiveTimeOut) {
   // Interim answers in three bursts, each pause shorter than the time-out,
   // together longer; the final answer comes last.
   Reply interims = Reply::Ok().StatusLine("HTTP/1.1 100 Continue").StallAfterHeaders(800).StallMidBody(800);
@@ -89,15 +75,18 @@ TEST(Failures, TheFinalHeadIsDueWithinTheReceiveTimeOut) {
   interims.body += "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nlate";
   server.Answer("/interims", interims);
   server.Answer("/trickle", Reply::Ok("patience").StallAfterHeaders(800).StallMidBody(800));
+  server.Answer("/late", Reply::Ok("patience").StallBeforeHeaders(200).StallMidBody(200));
   struct Case {
     const char *path;
+    DWORD timeout;
     DWORD status;
     const char *body;
   };
   // An interim answer that nothing final follows in time is the response.
-  for (const Case &c : {Case{"/interims", 100, ""}, Case{"/trickle", 200, "patience"}}) {
+  for (const Case &c : {Case{"/interims", 1000, 100, ""}, Case{"/trickle", 1000, 200, "patience"},
+                        Case{"/late", 5000, 200, "patience"}}) {
     OpenRequest r(server.port(), "GET", c.path);
-    SetReceiveTimeout(r.request, 1000);
+    SetReceiveTimeout(r.request, c.timeout);
     ASSERT_TRUE(r.Send()) << c.path << ": " << wintest::LastResponseText();
     EXPECT_EQ(c.status, wintest::StatusCode(r.request)) << c.path;
     DWORD error = 0;
@@ -106,9 +95,7 @@ TEST(Failures, TheFinalHeadIsDueWithinTheReceiveTimeOut) {
   }
 }
 
-TEST(Failures, TheReceiveTimeOutCountsFromTheReadNotFromTheLastByte) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Failures, TheReceiveTimeOutCountsFromTheReadNotFromTheLastByte) {
   server.Answer("*", Reply::Ok(std::string(1000, 'p')).StallMidBody(1500));
   OpenRequest r(server.port(), "GET", "/");
   SetReceiveTimeout(r.request, 1000);
@@ -124,9 +111,7 @@ TEST(Failures, TheReceiveTimeOutCountsFromTheReadNotFromTheLastByte) {
 // Every way a body can be cut short ends in an error from the reads, after
 // the bytes that did arrive, never in a clean end; a head whose framing
 // cannot be trusted fails the send.
-TEST(Failures, NoBodyCutShortEndsCleanly) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Failures, NoBodyCutShortEndsCleanly) {
   const std::string body(20000, 'c');
   const std::string ok = "HTTP/1.1 200 OK\r\n";
   const std::string chunked = ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n";
@@ -203,9 +188,7 @@ TEST(Failures, NoBodyCutShortEndsCleanly) {
 
 // A read or query waiting for bytes fails as soon as its request handle is
 // closed, in either kind of session, instead of waiting for the server.
-TEST(Failures, ClosingTheRequestEndsAWaitingReadAtOnce) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Failures, ClosingTheRequestEndsAWaitingReadAtOnce) {
   server.Answer("*", Reply::Ok(std::string(1000, 'w')).StallMidBody(15000));
   for (const bool async : {false, true}) {
     for (const bool query : {false, true}) {
@@ -245,9 +228,7 @@ TEST(Failures, ClosingTheRequestEndsAWaitingReadAtOnce) {
   }
 }
 
-TEST(Failures, ClosingTheRequestWhileASendWaitsCancelsIt) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Failures, ClosingTheRequestWhileASendWaitsCancelsIt) {
   server.Answer("*", Reply::Ok("x").StallBeforeHeaders(10000));
   OpenRequest r(server.port(), "GET", "/");
   HINTERNET request = r.request.release();

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "loopback_servers.h"
 #include "wininet.h"
 
 namespace wintest {
@@ -31,6 +32,14 @@ class Handle {
 
  private:
   HINTERNET h_;
+};
+
+// A scripted server started for each test; a suite derives its own empty
+// fixture from this one so that its tests keep the suite's name.
+class ServedTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server.ok()); }
+  zemtest::ScriptedServer server;
 };
 
 // A session, a connection to 127.0.0.1:port and one request on it.

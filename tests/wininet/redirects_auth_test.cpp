@@ -14,9 +14,9 @@ using wintest::OpenRequest;
 using zemtest::AuthScheme;
 using zemtest::Reply;
 
-TEST(Redirects, AreFollowedToTheFinalAnswer) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+class Redirects : public wintest::ServedTest {};
+
+TEST_F(Redirects, AreFollowedToTheFinalAnswer) {
   server.Answer("/start", Reply::Redirect(302, "/middle").Body("moved"));
   server.Answer("/middle", Reply::Redirect(301, server.Url("/end?q=1")));
   server.Answer("/end", Reply::Ok("arrived"));
@@ -34,9 +34,7 @@ TEST(Redirects, AreFollowedToTheFinalAnswer) {
   EXPECT_EQ(server.Url("/end?q=1"), url);
 }
 
-TEST(Redirects, ChangeAPostToAGetOnlyWhereTheStatusSaysSo) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Redirects, ChangeAPostToAGetOnlyWhereTheStatusSaysSo) {
   server.Answer("/see-other", Reply::Redirect(303, "/target"));
   server.Answer("/temporary", Reply::Redirect(307, "/target"));
   server.Answer("/target", Reply::Ok("done"));
@@ -59,9 +57,7 @@ TEST(Redirects, ChangeAPostToAGetOnlyWhereTheStatusSaysSo) {
   }
 }
 
-TEST(Redirects, AreLeftToTheCallerWithNoAutoRedirect) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Redirects, AreLeftToTheCallerWithNoAutoRedirect) {
   server.Answer("/start", Reply::Redirect(302, "/elsewhere").Body("see elsewhere"));
   OpenRequest r(server.port(), "GET", "/start", INTERNET_FLAG_NO_AUTO_REDIRECT);
   ASSERT_TRUE(r.Send());
@@ -71,9 +67,7 @@ TEST(Redirects, AreLeftToTheCallerWithNoAutoRedirect) {
   EXPECT_EQ(1u, server.RequestCount());
 }
 
-TEST(Redirects, EndlessOrUnusableOnesFail) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Redirects, EndlessOrUnusableOnesFail) {
   server.Answer("/loop", Reply::Redirect(302, "/loop"));
   server.Answer("/ftp", Reply::Redirect(302, "ftp://127.0.0.1/file"));
   for (const char *path : {"/loop", "/ftp"}) {

@@ -16,9 +16,9 @@ namespace {
 using wintest::OpenRequest;
 using zemtest::Reply;
 
-TEST(Requests, GetSendsOnlyHostAgentAndTheCallersHeaders) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+class Requests : public wintest::ServedTest {};
+
+TEST_F(Requests, GetSendsOnlyHostAgentAndTheCallersHeaders) {
   server.Answer("/a", Reply::Ok("hello"));
   OpenRequest r(server.port(), "GET", "/a?x=1");
   ASSERT_TRUE(r.ok());
@@ -36,13 +36,7 @@ TEST(Requests, GetSendsOnlyHostAgentAndTheCallersHeaders) {
   EXPECT_EQ(expected, got[0].header_lines);
 }
 
-}  // namespace
-
-namespace {
-
-TEST(Requests, BodiesGoOutFramedWithTheirTrueLengthWhateverTheCallerSaid) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, BodiesGoOutFramedWithTheirTrueLengthWhateverTheCallerSaid) {
   server.Answer("*", Reply::Status(201, "made"));
   struct Case {
     const char *verb;
@@ -81,9 +75,7 @@ TEST(Requests, BodiesGoOutFramedWithTheirTrueLengthWhateverTheCallerSaid) {
   }
 }
 
-TEST(Requests, HeadGetsHeadersWithoutBody) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, HeadGetsHeadersWithoutBody) {
   server.Answer("/h", Reply::Ok("").Header("Content-Length: 1234").Header("X-Kind: head"));
   OpenRequest r(server.port(), "HEAD", "/h");
   ASSERT_TRUE(r.Send());
@@ -97,9 +89,7 @@ TEST(Requests, HeadGetsHeadersWithoutBody) {
   EXPECT_EQ("HEAD", server.Received().at(0).method);
 }
 
-TEST(Requests, CallersHostAndAgentReplaceTheLayersOwn) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, CallersHostAndAgentReplaceTheLayersOwn) {
   server.Answer("*", Reply::Ok("x"));
   OpenRequest r(server.port(), "GET", "/");
   ASSERT_TRUE(HttpAddRequestHeadersA(r.request, "Host: example.test\r\nUser-Agent: mine\r\nhost: second\r\n",
@@ -112,9 +102,7 @@ TEST(Requests, CallersHostAndAgentReplaceTheLayersOwn) {
   EXPECT_EQ("mine", got.Header("User-Agent"));
 }
 
-TEST(Requests, ReferrerAndAcceptTypesOfTheOpenGoOnTheWire) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, ReferrerAndAcceptTypesOfTheOpenGoOnTheWire) {
   server.Answer("*", Reply::Ok("x"));
   wintest::Handle session(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   wintest::Handle connection(InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(server.port()),
@@ -132,9 +120,7 @@ TEST(Requests, ReferrerAndAcceptTypesOfTheOpenGoOnTheWire) {
   EXPECT_EQ(0u, got.HeaderCount("User-Agent")) << "a session opened without an agent sends none";
 }
 
-TEST(Requests, ModifierFlagsShapeTheHeaderList) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, ModifierFlagsShapeTheHeaderList) {
   server.Answer("*", Reply::Ok("x"));
   OpenRequest r(server.port(), "GET", "/");
   auto add = [&](const char *line, DWORD flags) {
@@ -169,9 +155,7 @@ TEST(Requests, ModifierFlagsShapeTheHeaderList) {
   EXPECT_EQ("GET", wintest::QueryText(r.request, HTTP_QUERY_REQUEST_METHOD | HTTP_QUERY_FLAG_REQUEST_HEADERS));
 }
 
-TEST(Requests, ExtraHeadersOfTheSendJoinTheRequest) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, ExtraHeadersOfTheSendJoinTheRequest) {
   server.Answer("*", Reply::Ok("x"));
   OpenRequest r(server.port(), "POST", "/");
   ASSERT_TRUE(HttpAddRequestHeadersA(r.request, "X-A: 1", static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
@@ -182,9 +166,7 @@ TEST(Requests, ExtraHeadersOfTheSendJoinTheRequest) {
   EXPECT_EQ("text/plain", got.Header("Content-Type"));
 }
 
-TEST(Requests, BodiesComeBackWhateverTheirFraming) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, BodiesComeBackWhateverTheirFraming) {
   const std::string text = "0123456789abcdef" + std::string(100000, 'z') + "end";
   server.Answer("/length", Reply::Ok(text));
   server.Answer("/chunked", Reply::Ok(text).Chunked(1000));
@@ -203,9 +185,7 @@ TEST(Requests, BodiesComeBackWhateverTheirFraming) {
   EXPECT_EQ("", wintest::ReadBody(r.request));
 }
 
-TEST(Requests, ReadFileFillsTheBufferUntilTheBodyEnds) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, ReadFileFillsTheBufferUntilTheBodyEnds) {
   const std::string text(50000, 'r');
   server.Answer("/slow", Reply::Ok(text).Chunked(7000).StallMidBody(50));
   OpenRequest r(server.port(), "GET", "/slow");
@@ -225,9 +205,7 @@ TEST(Requests, ReadFileFillsTheBufferUntilTheBodyEnds) {
 // for header lines, with nothing of that call applied); the object name is
 // escaped instead. Every refused call is followed by a send where one is
 // still possible, and the server must never see the injected line.
-TEST(Requests, NoLineBreakOfACallersTextReachesTheWire) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, NoLineBreakOfACallersTextReachesTheWire) {
   server.Answer("*", Reply::Ok("x"));
   const INTERNET_PORT port = static_cast<INTERNET_PORT>(server.port());
   // The texts of a whole road from session to sent request; the code of the
@@ -271,6 +249,7 @@ TEST(Requests, NoLineBreakOfACallersTextReachesTheWire) {
     Setter set;
     DWORD expected;
     bool lines = false;  // a block of header lines, where CR LF separates lines
+    DWORD option = 0;    // a text option of the request instead of a setter
   };
   const Row rows[] = {
       {"header value", [](Texts &t, const char *s) { t.headers = s; }, ERROR_HTTP_INVALID_HEADER, true},
@@ -284,21 +263,11 @@ TEST(Requests, NoLineBreakOfACallersTextReachesTheWire) {
       {"server", [](Texts &t, const char *s) { t.server = s; }, ERROR_INVALID_PARAMETER},
       {"user", [](Texts &t, const char *s) { t.user = s, t.password = "p"; }, ERROR_INVALID_PARAMETER},
       {"password", [](Texts &t, const char *s) { t.user = "u", t.password = s; }, ERROR_INVALID_PARAMETER},
-      {"INTERNET_OPTION_USERNAME",
-       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_USERNAME, t.option_text = s; },
-       ERROR_INVALID_PARAMETER},
-      {"INTERNET_OPTION_PASSWORD",
-       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_PASSWORD, t.option_text = s; },
-       ERROR_INVALID_PARAMETER},
-      {"INTERNET_OPTION_PROXY_USERNAME",
-       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_PROXY_USERNAME, t.option_text = s; },
-       ERROR_INVALID_PARAMETER},
-      {"INTERNET_OPTION_PROXY_PASSWORD",
-       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_PROXY_PASSWORD, t.option_text = s; },
-       ERROR_INVALID_PARAMETER},
-      {"INTERNET_OPTION_USER_AGENT",
-       [](Texts &t, const char *s) { t.option = INTERNET_OPTION_USER_AGENT, t.option_text = s; },
-       ERROR_INVALID_PARAMETER},
+      {"INTERNET_OPTION_USERNAME", nullptr, ERROR_INVALID_PARAMETER, false, INTERNET_OPTION_USERNAME},
+      {"INTERNET_OPTION_PASSWORD", nullptr, ERROR_INVALID_PARAMETER, false, INTERNET_OPTION_PASSWORD},
+      {"INTERNET_OPTION_PROXY_USERNAME", nullptr, ERROR_INVALID_PARAMETER, false, INTERNET_OPTION_PROXY_USERNAME},
+      {"INTERNET_OPTION_PROXY_PASSWORD", nullptr, ERROR_INVALID_PARAMETER, false, INTERNET_OPTION_PROXY_PASSWORD},
+      {"INTERNET_OPTION_USER_AGENT", nullptr, ERROR_INVALID_PARAMETER, false, INTERNET_OPTION_USER_AGENT},
       // The object name is escaped on its way out, so it may hold anything.
       {"object", [](Texts &t, const char *s) { t.object = s; }, 0},
   };
@@ -307,7 +276,11 @@ TEST(Requests, NoLineBreakOfACallersTextReachesTheWire) {
       if (row.lines && breaker == "\r\n") continue;
       const std::string text = (row.lines ? "X-Before: 1\r\nX-Value: a" : "/a") + breaker + "X-Injected: 1";
       Texts texts;
-      row.set(texts, text.c_str());
+      if (row.option != 0) {
+        texts.option = row.option, texts.option_text = text.c_str();
+      } else {
+        row.set(texts, text.c_str());
+      }
       EXPECT_EQ(row.expected, send(texts)) << row.where << " with " << breaker.size() << "-byte " << int(breaker[0]);
     }
   }
@@ -333,9 +306,7 @@ bool EqualsNoCase(const std::string &a, const std::string &b) {
 // buffers, open the request with path and extra information as the object
 // name. Escapes come out decoded, but those of "%" and of delimiters stay, so
 // the server is asked for the same resource.
-TEST(Requests, ACrackedPathGoesOutAsTheSameResource) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Requests, ACrackedPathGoesOutAsTheSameResource) {
   server.Answer("*", Reply::Ok("x"));
   struct Row {
     const char *path;    // as written in the URL

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "internet_test_util.h"
 #include "loopback_servers.h"
@@ -15,9 +16,9 @@ using wintest::OpenRequest;
 using wintest::QueryText;
 using zemtest::Reply;
 
-TEST(Responses, QueryLevelsGiveTheStatusLineAndNamedHeaders) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+class Responses : public wintest::ServedTest {};
+
+TEST_F(Responses, QueryLevelsGiveTheStatusLineAndNamedHeaders) {
   server.Answer("*", Reply::Status(404, "missing page")
                          .Header("Content-Type: text/html")
                          .Header("Set-Cookie: a=1")
@@ -53,16 +54,11 @@ TEST(Responses, QueryLevelsGiveTheStatusLineAndNamedHeaders) {
   WORD date[8] = {};
   size = sizeof date;
   ASSERT_TRUE(HttpQueryInfoA(r.request, HTTP_QUERY_DATE | HTTP_QUERY_FLAG_SYSTEMTIME, date, &size, nullptr));
-  EXPECT_EQ(1994, date[0]);
-  EXPECT_EQ(11, date[1]);
-  EXPECT_EQ(0, date[2]) << "a Sunday";
-  EXPECT_EQ(6, date[3]);
-  EXPECT_EQ(8, date[4]);
+  // Year, month, day of the week (a Sunday), day, hour.
+  EXPECT_EQ((std::vector<WORD>{1994, 11, 0, 6, 8}), std::vector<WORD>(date, date + 5));
 }
 
-TEST(Responses, RawHeadersComeAsLinesWithTheirSeparators) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, RawHeadersComeAsLinesWithTheirSeparators) {
   server.Answer("*", Reply::Ok("12345").Header("X-A: 1"));
   OpenRequest r(server.port(), "GET", "/");
   ASSERT_TRUE(r.Send());
@@ -77,9 +73,7 @@ TEST(Responses, RawHeadersComeAsLinesWithTheirSeparators) {
   EXPECT_EQ('\0', raw.back()) << "every line, the last included, ends with a zero";
 }
 
-TEST(Responses, SizingReportsWhatIsNeededAndFillsNothingShort) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, SizingReportsWhatIsNeededAndFillsNothingShort) {
   server.Answer("*", Reply::Ok("x", "text/plain; charset=utf-8"));
   OpenRequest r(server.port(), "GET", "/");
   ASSERT_TRUE(r.Send());
@@ -114,9 +108,7 @@ TEST(Responses, SizingReportsWhatIsNeededAndFillsNothingShort) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_INVALID_QUERY_REQUEST), GetLastError()) << "a level without a header";
 }
 
-TEST(Responses, NothingCanBeQueriedOrReadBeforeTheSend) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, NothingCanBeQueriedOrReadBeforeTheSend) {
   OpenRequest r(server.port(), "GET", "/");
   DWORD value = 0, size = sizeof value;
   EXPECT_FALSE(HttpQueryInfoA(r.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr));
@@ -128,9 +120,7 @@ TEST(Responses, NothingCanBeQueriedOrReadBeforeTheSend) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_INCORRECT_HANDLE_STATE), GetLastError());
 }
 
-TEST(Responses, AnInformationalAnswerThatNothingFollowsIsTheResponse) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, AnInformationalAnswerThatNothingFollowsIsTheResponse) {
   server.Answer("/closed", Reply::Ok().Interim("HTTP/1.1 100 Continue").NoFinalAnswer().Then(zemtest::ConnectionEnd::Close));
   server.Answer("/silent", Reply::Ok().Interim("HTTP/1.1 100 Continue").NoFinalAnswer().Then(zemtest::ConnectionEnd::Close, 3000));
   server.Answer("/both", Reply::Ok("final").Interim("HTTP/1.1 100 Continue").Interim("HTTP/1.1 102 Processing"));
@@ -148,9 +138,7 @@ TEST(Responses, AnInformationalAnswerThatNothingFollowsIsTheResponse) {
   EXPECT_EQ("final", wintest::ReadBody(r.request));
 }
 
-TEST(Responses, MalformedStatusLinesAreInvalidServerResponses) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, MalformedStatusLinesAreInvalidServerResponses) {
   const char *const lines[] = {"HTTP/1.1 abc OK", "FOO 200 OK", "HTTP/1.1", "garbage"};
   for (const char *line : lines) {
     server.Answer("*", Reply::Ok("x").StatusLine(line).Then(zemtest::ConnectionEnd::Close));
@@ -164,9 +152,7 @@ TEST(Responses, MalformedStatusLinesAreInvalidServerResponses) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_HTTP_INVALID_SERVER_RESPONSE), GetLastError()) << "a server that says nothing";
 }
 
-TEST(Responses, LargeHeadsAreReadWhole) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, LargeHeadsAreReadWhole) {
   Reply reply = Reply::Ok("body");
   for (int i = 0; i < 200; ++i) reply.Header("X-Filler-" + std::to_string(i) + ": " + std::string(200, 'f'));
   reply.Header("X-Big: " + std::string(60000, 'b'));
@@ -181,9 +167,7 @@ TEST(Responses, LargeHeadsAreReadWhole) {
 
 // A head too large to hold, or holding a NUL, is a malformed answer with a
 // description of why, not memory taken without bound.
-TEST(Responses, OversizedOrNulHeadsAreRefused) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Responses, OversizedOrNulHeadsAreRefused) {
   Reply many = Reply::Ok("x"), wide = Reply::Ok("x"), long_line = Reply::Ok("x");
   for (int i = 0; i < 2000; ++i) many.Header("X-" + std::to_string(i) + ": v");
   for (int i = 0; i < 6; ++i) wide.Header("X-" + std::to_string(i) + ": " + std::string(60000, 'w'));

@@ -23,7 +23,9 @@ std::string Pattern(size_t size) {
   return text;
 }
 
-TEST(Streaming, ALargeBodyIsHeldOnlyAMegabyteAtATime) {
+class Streaming : public wintest::ServedTest {};
+
+TEST_F(Streaming, ALargeBodyIsHeldOnlyAMegabyteAtATime) {
   zemtest::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   const size_t size = 48u * 1024 * 1024;
@@ -55,9 +57,7 @@ TEST(Streaming, ALargeBodyIsHeldOnlyAMegabyteAtATime) {
 
 // A read into memory that cannot be written fails, and the bytes it would
 // have taken are still there for the next read.
-TEST(Streaming, AReadIntoUnwritableMemoryFailsAndLosesNothing) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Streaming, AReadIntoUnwritableMemoryFailsAndLosesNothing) {
   const std::string content = Pattern(40 * 1024);
   server.Answer("*", Reply::Ok(content));
   OpenRequest r(server.port(), "GET", "/body");
@@ -86,9 +86,7 @@ TEST(Streaming, AReadIntoUnwritableMemoryFailsAndLosesNothing) {
   EXPECT_TRUE(body == content) << "got " << body.size() << " of " << content.size() << " bytes";
 }
 
-TEST(Streaming, ConnectionsOutliveTheConnectionHandlesThatOpenedThem) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Streaming, ConnectionsOutliveTheConnectionHandlesThatOpenedThem) {
   server.Answer("*", Reply::Ok("kept"));
   Handle session(InternetOpenA("zemtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   for (int i = 0; i < 3; ++i) {
@@ -109,9 +107,7 @@ TEST(Streaming, ConnectionsOutliveTheConnectionHandlesThatOpenedThem) {
   EXPECT_EQ(2, server.ConnectionCount()) << "another session has a pool of its own";
 }
 
-TEST(Streaming, SendingAgainOnTheSameHandleStartsAfresh) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Streaming, SendingAgainOnTheSameHandleStartsAfresh) {
   server.Enqueue("/again", Reply::Status(503, "busy, the first answer's body"));
   server.Answer("/again", Reply::Ok("second answer"));
   OpenRequest r(server.port(), "POST", "/again");

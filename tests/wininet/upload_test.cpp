@@ -32,9 +32,9 @@ bool Write(HINTERNET request, const std::string &data) {
          written == data.size();
 }
 
-TEST(Upload, APieceByPieceBodyArrivesWhole) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+class Upload : public wintest::ServedTest {};
+
+TEST_F(Upload, APieceByPieceBodyArrivesWhole) {
   server.Answer("*", Reply::Status(201, "stored"));
   const std::string big(3 * 1024 * 1024 + 17, 'q');
   struct Case {
@@ -68,9 +68,7 @@ TEST(Upload, APieceByPieceBodyArrivesWhole) {
 // as soon as the request's head is in, so the send returns with most of a
 // large body unsent, and the caller unmaps it at once: the rest still goes
 // out, whole, and nothing reads the unmapped pages.
-TEST(Upload, TheBodyMayBeFreedOnceTheSendReturns) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Upload, TheBodyMayBeFreedOnceTheSendReturns) {
   server.Answer("*", Reply::Ok("early").BeforeBody());
   const size_t size = 16u * 1024 * 1024;
   void *mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -90,9 +88,7 @@ TEST(Upload, TheBodyMayBeFreedOnceTheSendReturns) {
   EXPECT_TRUE(got[0].body == body) << "the body arrived changed";
 }
 
-TEST(Upload, WritingOutOfOrderIsRefused) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Upload, WritingOutOfOrderIsRefused) {
   server.Answer("*", Reply::Ok("x"));
   OpenRequest r(server.port(), "POST", "/");
   EXPECT_FALSE(Write(r.request, "early"));
@@ -113,9 +109,7 @@ TEST(Upload, WritingOutOfOrderIsRefused) {
   EXPECT_EQ("ok", server.Received().at(0).body);
 }
 
-TEST(Upload, ReadFileExFillsOrTakesWhatHasArrived) {
-  zemtest::ScriptedServer server;
-  ASSERT_TRUE(server.ok());
+TEST_F(Upload, ReadFileExFillsOrTakesWhatHasArrived) {
   server.Answer("*", Reply::Ok(std::string(10000, 'e')));
   OpenRequest r(server.port(), "GET", "/");
   ASSERT_TRUE(r.Send());
