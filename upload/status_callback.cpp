@@ -162,8 +162,17 @@ void OnResponseProgress(REQUEST_CONTEXT *ctx) {
   ShowStep(ctx, SC_STEP_RECEIVING_HEADER, SC_RESULT_STARTED);
 }
 
-void OnHandleCreated(REQUEST_CONTEXT *ctx, const INTERNET_ASYNC_RESULT *pResult) {
-  const HINTERNET hCreated = pResult != nullptr ? reinterpret_cast<HINTERNET>(pResult->dwResult) : nullptr;
+// The new handle is the first field of what a HANDLE_CREATED report carries:
+// one internet library sends an INTERNET_ASYNC_RESULT (its dwResult), another
+// the address of the handle alone, which is all that is promised.
+HINTERNET CreatedHandle(const void *pvInformation, DWORD cbInformation) {
+  if (pvInformation == nullptr || cbInformation < sizeof(HINTERNET)) return nullptr;
+  HINTERNET hCreated;
+  std::memcpy(&hCreated, pvInformation, sizeof hCreated);
+  return hCreated;
+}
+
+void OnHandleCreated(REQUEST_CONTEXT *ctx, HINTERNET hCreated) {
   AddStatusLinef(ctx, kLineSize, "-- HANDLE_CREATED (%llx)", HandleBits(hCreated));
   if (ctx->nStep == SC_STEP_INTERNET_CONNECT && ctx->nResult == SC_RESULT_STARTED) {
     ctx->hConnect = hCreated;
@@ -225,13 +234,14 @@ void CALLBACK UploadStatusCallback(HINTERNET /*hInternet*/, DWORD_PTR dwContext,
       AddStatusLinef(ctx, kLineSize, "-- CONNECTION_CLOSED (%d)", nLength);
       break;
     case INTERNET_STATUS_HANDLE_CREATED:
-      OnHandleCreated(ctx, dwStatusInformationLength >= sizeof(INTERNET_ASYNC_RESULT) ? pResult : nullptr);
+      OnHandleCreated(ctx, CreatedHandle(lpvStatusInformation, dwStatusInformationLength));
       break;
     case INTERNET_STATUS_HANDLE_CLOSING:
       AddStatusLinef(ctx, kLineSize, "-- HANDLE_CLOSING (%d)", nLength);
       ctx->bClosed = 1;
       break;
     case INTERNET_STATUS_REQUEST_COMPLETE:
+      if (hold.HandOverCompletion()) break;  // the end of a download's query
       OnRequestComplete(ctx, dwStatusInformationLength >= sizeof(INTERNET_ASYNC_RESULT) ? pResult : nullptr,
                         dwStatusInformationLength);
       break;
