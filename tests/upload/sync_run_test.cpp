@@ -8,8 +8,8 @@
 
 #include "ZemSys.h"
 #include "loopback_servers.h"
-#include "upload_test_util.h"
 #include "under_wine.h"
+#include "upload_test_util.h"
 
 namespace {
 
@@ -181,9 +181,8 @@ TEST(SyncRun, SendsThreeTimesWhileTheServerAnswersNoContent) {
 }
 
 TEST(SyncRun, FailuresToOpenAndToConnectEndTheRunWithTheirError) {
-  ZEMTEST_NOT_UNDER_WINE("its internet library opens a session with a proxy list it cannot read (the send fails later "
-                         "with 12007)");
-  {
+  zemtest::WineRows rows;
+  if (rows.Runs("an unreadable proxy list", zemtest::wine::kProxyListAtOpen)) {
     // A named proxy list the internet library cannot read: no session.
     NoticeLog notices;
     Task task(4);
@@ -222,7 +221,7 @@ TEST(SyncRun, FailuresToOpenAndToConnectEndTheRunWithTheirError) {
 // The error lines also show that the status display kept the network error
 // while it wrote to a window without the two controls.
 TEST(SyncRun, RepeatedFailureIsLoggedOnceWithItsCount) {
-  ZEMTEST_NOT_UNDER_WINE("its internet library reports a request opened without a connection as 12018, not 6");
+  ZEMTEST_NOT_UNDER_WINE(zemtest::wine::kRequestWithoutConnection);
   const int closed_port = zemtest::ScriptedServer().port();  // stopped again at once
   Task task(6);
   ASSERT_TRUE(task.created);
@@ -256,8 +255,7 @@ TEST(SyncRun, RepeatedFailureIsLoggedOnceWithItsCount) {
 }
 
 TEST(SyncRun, DefaultFlagsReachATlsServer) {
-  ZEMTEST_NOT_UNDER_WINE("its internet library checks certificates against its own store and their revocation: the "
-                         "test CA named by SSL_CERT_FILE does not reach it (12057)");
+  ZEMTEST_NOT_UNDER_WINE(zemtest::wine::kTestCertificates);
   zemtest::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   nginx.WriteFile("answer.txt", "over TLS");
