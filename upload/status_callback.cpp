@@ -187,13 +187,19 @@ void OnHandleCreated(REQUEST_CONTEXT *ctx, HINTERNET hCreated) {
 
 bool InsideStatusCallback() { return tCallbackDepth > 0; }
 
-void CALLBACK UploadStatusCallback(HINTERNET /*hInternet*/, DWORD_PTR dwContext, DWORD dwInternetStatus,
+void CALLBACK UploadStatusCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
                                    LPVOID lpvStatusInformation, DWORD dwStatusInformationLength) {
   const CallbackDepth depth;
   RunGateHold hold(reinterpret_cast<const void *>(dwContext));
   if (!hold.entered()) return;
   auto *ctx = reinterpret_cast<REQUEST_CONTEXT *>(dwContext);
   if (ctx->nStep < SC_STEP_INTERNET_OPEN || ctx->nStep > SC_STEP_CLOSED) return;
+  // The answer's reports of a request that an earlier run of this record
+  // closed (the internet library may still finish it) are not this run's.
+  const bool bAnswerReport = dwInternetStatus == INTERNET_STATUS_REQUEST_COMPLETE ||
+                             dwInternetStatus == INTERNET_STATUS_RECEIVING_RESPONSE ||
+                             dwInternetStatus == INTERNET_STATUS_RESPONSE_RECEIVED;
+  if (bAnswerReport && ctx->hRequest != nullptr && hInternet != ctx->hRequest) return;
   const int nLength = Length(dwStatusInformationLength);
   const auto *pResult = static_cast<const INTERNET_ASYNC_RESULT *>(lpvStatusInformation);
   switch (dwInternetStatus) {

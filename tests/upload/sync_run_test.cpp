@@ -205,11 +205,9 @@ TEST(SyncRun, FailuresToOpenAndToConnectEndTheRunWithTheirError) {
     ASSERT_TRUE(task.created);
     ScSetConnStrings(task.doc, SC_STR_APP_NAME, "/inquiry");
     EXPECT_EQ(ERROR_INVALID_PARAMETER, ScraRunCompany(task.doc));
-    // The internet library's description of the failure comes between.
+    // The internet library's description of the failure may come between.
     auto tail = uploadtest::LinesFrom(StatusLinesWithoutTime(task.doc), "<time> Internet Connect");
-    ASSERT_EQ(6u, tail.size()) << uploadtest::Joined(tail);
-    EXPECT_NE("", tail[2]);
-    tail.erase(tail.begin() + 2);
+    if (tail.size() == 6) tail.erase(tail.begin() + 2);
     const std::vector<std::string> expected = {"<time> Internet Connect", "-- Started", "-- Failed", "<time> Failed",
                                                "-- Failed"};
     EXPECT_EQ(uploadtest::Joined(expected), uploadtest::Joined(tail));
