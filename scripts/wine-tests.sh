@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the x86_64 Windows test programs (client_tests.exe, upload_tests.exe)
-# and runs them under Wine (wine64) against loopback servers that the server
-# launcher starts on this machine for them. Prints a line per suite and a
-# closing line "N passed, N failed, N skipped" (skipped: marked as needing
+# and runs them under Wine (Debian's `wine` runs 64-bit programs) against
+# loopback servers that the server launcher starts on this machine for them.
+# Prints a line per suite and a closing line "N passed, N failed, N skipped" (skipped: marked as needing
 # what Wine does not provide). Exits non-zero when a test failed or a suite
 # did not finish within its time limit.
 #
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 build=$(realpath -m "${WINE_BUILD_DIR:-build-win64}")
 limit=${WINE_SUITE_SECONDS:-240}
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \

@@ -24,6 +24,7 @@ constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 constexpr DWORD kFirstCapacity = 2048;  // download buffer when no length was announced
 constexpr int kSleepingWaits = 10;      // pending answers waited for with a sleep
 constexpr int kReadPendingLimit = 2000;  // pending answers of one read, at most
+constexpr DWORD kPendingSliceMs = 20;    // checks for the close while a query is pending
 constexpr int kStatusPasses = 3;
 constexpr DWORD kPassWaitMs = 300;
 
@@ -105,6 +106,30 @@ char *QueryRawHeaders(HINTERNET hRequest, REQUEST_CONTEXT *ctx, DWORD *pcbHeader
   return nullptr;
 }
 
+// Where a download's query writes the bytes available.
+struct CountSlot {
+  DWORD *pcb = new DWORD(0);
+  bool bLeftToLibrary = false;  // a query it gave up on may still write there
+  CountSlot() = default;
+  ~CountSlot() {
+    if (!bLeftToLibrary) delete pcb;
+  }
+  CountSlot(const CountSlot &) = delete;
+  CountSlot &operator=(const CountSlot &) = delete;
+};
+
+// Waits with the gate open until the pending query of the download ended
+// (true) or the run's handles were closed (the time-out, the caller's
+// Cancel).
+bool QueryEnded(RunGateHold &hold, const REQUEST_CONTEXT *ctx, HINTERNET hRequest) {
+  while (!hold.CompletionArrived()) {
+    if (ctx->hRequest != hRequest || ctx->bClosed) return false;
+    RunGateHold::Opening opening(hold);
+    SleepEx(kPendingSliceMs, TRUE);
+  }
+  return true;
+}
+
 // The download loop of DataDump: appends to the working block, growing it to
 // twice what it must hold. Returns the bytes held; *ppbWork may be replaced.
 //
@@ -113,21 +138,40 @@ char *QueryRawHeaders(HINTERNET hRequest, REQUEST_CONTEXT *ctx, DWORD *pcbHeader
 // time-out or the caller's Cancel; the waiting call then fails at once. The
 // run's time-out is what bounds the wait for a server that sends slowly or
 // not at all.
+//
+// A query that the internet library finishes later (ERROR_IO_PENDING) is not
+// asked again: the library writes the count when it ends and reports that to
+// the status callback, which hands the report over. Until then the loop waits
+// with the gate open; when the run's handles close first, the download is
+// cancelled. The count's slot outlives the loop then, as the library may
+// still write there.
 DWORD DownloadInto(HINTERNET hRequest, REQUEST_CONTEXT *ctx, char **ppbWork) {
   RunGateHold hold(ctx);
+  CountSlot slot;
   DWORD cbHeld = 0;
   int nWaits = 0;
   for (;;) {
-    DWORD cbAvailable = 0;
+    DWORD &cbAvailable = *slot.pcb;
+    cbAvailable = 0;
     SetLastError(0);
     for (;;) {
       BOOL bAvailable;
+      DWORD dwError = 0;
+      hold.AwaitCompletion(true);
       {
+        // The error is taken before the gate is taken back: waiting for the
+        // gate may change the thread's last error.
         RunGateHold::Opening opening(hold);
         bAvailable = InternetQueryDataAvailable(hRequest, &cbAvailable, 0, 0);
+        if (!bAvailable) dwError = GetLastError();
       }
+      if (dwError == ERROR_IO_PENDING && hold.entered()) {
+        if (QueryEnded(hold, ctx, hRequest)) break;
+        slot.bLeftToLibrary = true;
+        dwError = ERROR_INTERNET_OPERATION_CANCELLED;
+      }
+      hold.AwaitCompletion(false);
       if (bAvailable) break;
-      const DWORD dwError = GetLastError();
       if (dwError != ERROR_IO_PENDING) {
         AddStatusLinef(ctx, kLineSize, "Error %d encountered by InternetQueryDataAvailable", static_cast<int>(dwError));
         ctx->nResult = SC_RESULT_FAILED;

@@ -19,6 +19,9 @@ struct RunGate {
   // finish with, so the close waits for them as well.
   int members = 0;
   bool open = true;
+  // A download's query that ends later: awaited, and whether its end came.
+  bool awaiting = false;
+  bool arrived = false;
 
   // Under lock: waits until no other thread holds the gate, then takes it.
   void Take(std::unique_lock<std::mutex> &held, int nDepth) {
@@ -98,6 +101,21 @@ RunGateHold::~RunGateHold() {
     --gate_->members;
     gate_->Give();
   }
+}
+
+void RunGateHold::AwaitCompletion(bool bAwait) {
+  if (gate_ == nullptr) return;
+  gate_->awaiting = bAwait;
+  gate_->arrived = false;
+}
+
+bool RunGateHold::CompletionArrived() const { return gate_ != nullptr && gate_->arrived; }
+
+bool RunGateHold::HandOverCompletion() {
+  if (gate_ == nullptr || !gate_->awaiting) return false;
+  gate_->awaiting = false;
+  gate_->arrived = true;
+  return true;
 }
 
 RunGateHold::Opening::Opening(RunGateHold &hold) : hold_(hold) {

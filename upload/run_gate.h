@@ -40,6 +40,15 @@ class RunGateHold {
   // Whether the record is in a run and the gate is held.
   bool entered() const { return gate_ != nullptr; }
 
+  // A query of the download that the internet library finishes later
+  // (ERROR_IO_PENDING) reports its end to the status callback. The download
+  // awaits that report, and the callback hands it over instead of taking it
+  // for the end of the request. Only with the gate held.
+  void AwaitCompletion(bool bAwait);
+  bool CompletionArrived() const;
+  // In the callback: whether a download awaited the report (it has it now).
+  bool HandOverCompletion();
+
   // Lets the other thread in for the duration of a call that may wait for it
   // (closing a handle waits for the callback in progress) or that gives it
   // time (the wait before a close).

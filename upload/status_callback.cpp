@@ -162,8 +162,17 @@ void OnResponseProgress(REQUEST_CONTEXT *ctx) {
   ShowStep(ctx, SC_STEP_RECEIVING_HEADER, SC_RESULT_STARTED);
 }
 
-void OnHandleCreated(REQUEST_CONTEXT *ctx, const INTERNET_ASYNC_RESULT *pResult) {
-  const HINTERNET hCreated = pResult != nullptr ? reinterpret_cast<HINTERNET>(pResult->dwResult) : nullptr;
+// The new handle is the first field of what a HANDLE_CREATED report carries:
+// one internet library sends an INTERNET_ASYNC_RESULT (its dwResult), another
+// the address of the handle alone, which is all that is promised.
+HINTERNET CreatedHandle(const void *pvInformation, DWORD cbInformation) {
+  if (pvInformation == nullptr || cbInformation < sizeof(HINTERNET)) return nullptr;
+  HINTERNET hCreated;
+  std::memcpy(&hCreated, pvInformation, sizeof hCreated);
+  return hCreated;
+}
+
+void OnHandleCreated(REQUEST_CONTEXT *ctx, HINTERNET hCreated) {
   AddStatusLinef(ctx, kLineSize, "-- HANDLE_CREATED (%llx)", HandleBits(hCreated));
   if (ctx->nStep == SC_STEP_INTERNET_CONNECT && ctx->nResult == SC_RESULT_STARTED) {
     ctx->hConnect = hCreated;
@@ -178,13 +187,19 @@ void OnHandleCreated(REQUEST_CONTEXT *ctx, const INTERNET_ASYNC_RESULT *pResult)
 
 bool InsideStatusCallback() { return tCallbackDepth > 0; }
 
-void CALLBACK UploadStatusCallback(HINTERNET /*hInternet*/, DWORD_PTR dwContext, DWORD dwInternetStatus,
+void CALLBACK UploadStatusCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
                                    LPVOID lpvStatusInformation, DWORD dwStatusInformationLength) {
   const CallbackDepth depth;
   RunGateHold hold(reinterpret_cast<const void *>(dwContext));
   if (!hold.entered()) return;
   auto *ctx = reinterpret_cast<REQUEST_CONTEXT *>(dwContext);
   if (ctx->nStep < SC_STEP_INTERNET_OPEN || ctx->nStep > SC_STEP_CLOSED) return;
+  // The answer's reports of a request that an earlier run of this record
+  // closed (the internet library may still finish it) are not this run's.
+  const bool bAnswerReport = dwInternetStatus == INTERNET_STATUS_REQUEST_COMPLETE ||
+                             dwInternetStatus == INTERNET_STATUS_RECEIVING_RESPONSE ||
+                             dwInternetStatus == INTERNET_STATUS_RESPONSE_RECEIVED;
+  if (bAnswerReport && ctx->hRequest != nullptr && hInternet != ctx->hRequest) return;
   const int nLength = Length(dwStatusInformationLength);
   const auto *pResult = static_cast<const INTERNET_ASYNC_RESULT *>(lpvStatusInformation);
   switch (dwInternetStatus) {
@@ -225,13 +240,14 @@ void CALLBACK UploadStatusCallback(HINTERNET /*hInternet*/, DWORD_PTR dwContext,
       AddStatusLinef(ctx, kLineSize, "-- CONNECTION_CLOSED (%d)", nLength);
       break;
     case INTERNET_STATUS_HANDLE_CREATED:
-      OnHandleCreated(ctx, dwStatusInformationLength >= sizeof(INTERNET_ASYNC_RESULT) ? pResult : nullptr);
+      OnHandleCreated(ctx, CreatedHandle(lpvStatusInformation, dwStatusInformationLength));
       break;
     case INTERNET_STATUS_HANDLE_CLOSING:
       AddStatusLinef(ctx, kLineSize, "-- HANDLE_CLOSING (%d)", nLength);
       ctx->bClosed = 1;
       break;
     case INTERNET_STATUS_REQUEST_COMPLETE:
+      if (hold.HandOverCompletion()) break;  // the end of a download's query
       OnRequestComplete(ctx, dwStatusInformationLength >= sizeof(INTERNET_ASYNC_RESULT) ? pResult : nullptr,
                         dwStatusInformationLength);
       break;

@@ -9,6 +9,7 @@
 
 #include "ZemHttp.h"
 #include "tests/client/config_test_util.h"
+#include "under_wine.h"
 
 namespace {
 
@@ -112,6 +113,7 @@ TEST_F(ProxyFile, ALoadReplacesTheRecordEvenWhenTheFileIsMissing) {
 }
 
 TEST_F(ProxyFile, BareNameIsFoundInTheCurrentFolderWhateverItsCase) {
+  ZEMTEST_NOT_ON_WINDOWS(zemtest::windows::kBareProfileName);
   dir.write("zemproxy.ini", "[Proxy]\nszProxyNames=from-current-folder\n");
   dir.write("other.ini", "[MINE]\nszUserName=mine\n");
   zemtest::CurrentFolder here(dir.path());

@@ -11,7 +11,6 @@
 
 #include "ZemHttp.h"
 #include "loopback_servers.h"
-#include "under_wine.h"
 #include "tests/client/config_test_util.h"
 
 namespace zemtest {
@@ -74,16 +73,11 @@ inline std::vector<std::string> TimelessLog(CZemHttp &http) {
   return lines;
 }
 
-// Why requests that set a URL cannot run under Wine.
-constexpr char kCrackSizesReason[] =
-    "its internet library reports no part sizes when InternetCrackUrlA is given one-byte buffers, which the client's URL sizing pass relies on";
-
 // A logging client on the real internet library and a scripted server; the
 // proxy method is direct, so no proxy from the environment stands between.
 class RealClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    ZEMTEST_NOT_UNDER_WINE(kCrackSizesReason);
     if (http.CheckSystemAvailable() == 0) FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
     ASSERT_TRUE(server.ok());
     http.EnableLogging(2000, 200, 200);

@@ -9,6 +9,7 @@
 
 #include "ZemHttp.h"
 #include "tests/client/transport_test_util.h"
+#include "under_wine.h"
 
 namespace {
 
@@ -88,7 +89,10 @@ TEST_F(Verbs, ContentLengthAndHeaderListShapeTheRequest) {
   http.SetPostData(nullptr, 0);
   http.SetNoContentLength(1);
   ASSERT_EQ(http.Get(nullptr, nullptr), 1);
-  EXPECT_EQ(server.Received().back().HeaderCount("X-Tag"), 0u) << "an empty value removes the header";
+  zemtest::WineRows rows;
+  if (rows.Runs("the removed header", zemtest::wine::kEmptyReplaceAdds)) {
+    EXPECT_EQ(server.Received().back().HeaderCount("X-Tag"), 0u) << "an empty value removes the header";
+  }
   EXPECT_EQ(server.Received().back().HeaderCount("Content-Length"), 0u) << "not even the caller's";
 }
 
@@ -137,7 +141,10 @@ TEST_F(Verbs, FileVerbsJoinThePathAndTheRememberedName) {
 
   ASSERT_EQ(http.FileDelete(nullptr, "gone.txt"), 1);
   EXPECT_EQ(Last(), "DELETE /upload/gone.txt") << "no body with a DELETE";
-  EXPECT_EQ(server.Received().back().HeaderCount("Content-Length"), 0u);
+  zemtest::WineRows rows;
+  if (rows.Runs("the DELETE's length", zemtest::wine::kLengthOnEveryVerb)) {
+    EXPECT_EQ(server.Received().back().HeaderCount("Content-Length"), 0u);
+  }
   ASSERT_EQ(http.FilePut(nullptr, nullptr, nullptr, 0), 1);
   EXPECT_EQ(Last(), "PUT /upload/gone.txt") << "a PUT without data after a DELETE sends an empty body";
 
