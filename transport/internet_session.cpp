@@ -88,12 +88,16 @@ HINTERNET CZemHttp::OpenInternet(HINTERNET hInternet) {
     Notify(NOTIFY_PROGRESS, NOTIFY_TO_STATUS, 9);
     const zem::FieldText<sizeof m_ZemProxyInfo.szProxyNames> names(m_ZemProxyInfo.szProxyNames);
     const zem::FieldText<sizeof m_ZemProxyInfo.szProxyBypass> bypass(m_ZemProxyInfo.szProxyBypass);
-    if (!zem::IsMissingEntry(m_WinInet_InternetOpenA)) {
+    if (zem::BreaksTheHead(pszUserAgent) || zem::BreaksTheHead(names.sz) || zem::BreaksTheHead(bypass.sz)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+    } else if (!zem::IsMissingEntry(m_WinInet_InternetOpenA)) {
       hOpen = m_WinInet_InternetOpenA(pszUserAgent, INTERNET_OPEN_TYPE_PROXY, names.sz, bypass.sz, dwInetFlags);
     }
   } else {
     LogPrintf("Opening Internet using Direct Access");
-    if (!zem::IsMissingEntry(m_WinInet_InternetOpenA)) {
+    if (zem::BreaksTheHead(pszUserAgent)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+    } else if (!zem::IsMissingEntry(m_WinInet_InternetOpenA)) {
       hOpen = m_WinInet_InternetOpenA(pszUserAgent, dwAccessType, nullptr, nullptr, dwInetFlags);
     }
   }

@@ -65,6 +65,8 @@ int CZemHttp::SendRequest(const char *pszObject) {
     if (bObjectFaults) {
       // An object name that cannot be read is refused as the open's fault.
       dwOpenError = ERROR_NOACCESS;
+    } else if (zem::BreaksTheHead(pszHttpVersion) || zem::BreaksTheHead(pszUserAgent)) {
+      dwOpenError = ERROR_INVALID_PARAMETER;
     } else if (zem::IsMissingEntry(m_WinInet_HttpOpenRequestA)) {
       dwOpenError = GetLastError();
     } else {

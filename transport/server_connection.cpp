@@ -36,7 +36,9 @@ int CZemHttp::InternetMakeConnection(HINTERNET hInternet) {
         SysStrAssign(&pszPassword, password.sz);
       }
     }
-    if (!zem::IsMissingEntry(m_WinInet_InternetConnectA)) {
+    if (zem::BreaksTheHead(pszHostName) || zem::BreaksTheHead(pszUserName) || zem::BreaksTheHead(pszPassword)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+    } else if (!zem::IsMissingEntry(m_WinInet_InternetConnectA)) {
       hConnect = m_WinInet_InternetConnectA(hInternet, pszHostName, nPort, pszUserName, pszPassword, dwService,
                                             dwInetFlags, 0);
     }

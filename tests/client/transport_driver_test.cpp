@@ -190,7 +190,6 @@ TEST_F(Driver, LineBreaksInHeadTextsNeverReachTheWire) {
     const char *pszText;
     bool bHeaderEntry;
     void (*apply)(CZemHttp &, const std::string &, const std::string &);
-    const char *pszWineReason = nullptr;  // the row needs what Wine lacks
   } cases[] = {
       {"header name", true,
        [](CZemHttp &h, const std::string &t, const std::string &) {
@@ -203,23 +202,19 @@ TEST_F(Driver, LineBreaksInHeadTextsNeverReachTheWire) {
       {"header line", true,
        [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("X-A: a" + t).c_str(), 18); }},
       {"user agent", false,
-       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("agent" + t).c_str(), 0); },
-       zemtest::wine::kLineBreaksAccepted},
+       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("agent" + t).c_str(), 0); }},
       {"HTTP version", false,
-       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("HTTP/1.1" + t).c_str(), 3); },
-       zemtest::wine::kLineBreaksAccepted},
+       [](CZemHttp &h, const std::string &t, const std::string &) { h.SetHttpStr(("HTTP/1.1" + t).c_str(), 3); }},
       {"user", false,
        [](CZemHttp &h, const std::string &t, const std::string &) {
          h.SetHttpUser(("u" + t).c_str());
          h.SetHttpPswd("p");
-       },
-       zemtest::wine::kLineBreaksAccepted},
+       }},
       {"password", false,
        [](CZemHttp &h, const std::string &t, const std::string &) {
          h.SetHttpUser("u");
          h.SetHttpPswd(("p" + t).c_str());
-       },
-       zemtest::wine::kLineBreaksAccepted},
+       }},
       {"proxy names", false,
        [](CZemHttp &h, const std::string &t, const std::string &proxy) {
          h.SetHttpStr("3", 5);
@@ -227,9 +222,7 @@ TEST_F(Driver, LineBreaksInHeadTextsNeverReachTheWire) {
          h.SetHttpDWS(INTERNET_OPEN_TYPE_PROXY, 5);
        }},
   };
-  zemtest::WineRows rows;
   for (const Case &c : cases) {
-    if (c.pszWineReason != nullptr && !rows.Runs(c.pszText, c.pszWineReason)) continue;
     for (const char *pszBreak : {"\r\n", "\n", "\r"}) {
       const char *pszShown = pszBreak[1] == '\n' ? "CRLF" : pszBreak[0] == '\n' ? "LF" : "CR";
       const std::string where = std::string(c.pszText) + " with " + pszShown;

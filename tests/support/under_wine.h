@@ -49,9 +49,6 @@ constexpr char kClosingAfterPendingRead[] =
 constexpr char kFailureErrors[] =
     "its internet library reports a server that stalls past the receive time-out, or closes without an answer, as "
     "12030 rather than 12002 or 12152";
-constexpr char kLineBreaksAccepted[] =
-    "its internet library takes a user agent, HTTP version, user name or password with a line break as it stands "
-    "(the first two reach the wire)";
 constexpr char kEmptyReplaceAdds[] =
     "its internet library adds \"Name:\" with HTTP_ADDREQ_FLAG_REPLACE as an empty header rather than removing it";
 constexpr char kLengthOnEveryVerb[] =
