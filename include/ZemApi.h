@@ -32,8 +32,11 @@
 #define ZEMUPLOADAPI ZEM_EXTERN_C __declspec(dllimport)
 #endif
 #else
+/// Declares a function of the support library (ZEMSYS): C linkage, exported.
 #define ZEMSYSAPI ZEM_EXTERN_C ZEM_EXPORT
+/// Declares the client class and the library's data: exported.
 #define ZEMHTTP_API __attribute__((visibility("default")))
+/// Declares a plain function of the upload task interface: C linkage, exported.
 #define ZEMUPLOADAPI ZEM_EXTERN_C ZEM_EXPORT
 #endif
 

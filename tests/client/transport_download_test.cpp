@@ -9,6 +9,7 @@
 #include "ZemHttp.h"
 #include "ZemMem.h"
 #include "tests/client/transport_test_util.h"
+#include "under_wine.h"
 
 namespace {
 
@@ -72,7 +73,9 @@ TEST_F(Download, TextModeHandsOutBlocksAndReleasesTheOneHandedBack) {
   // releases the block the last one handed out (the sanitizer build reports
   // a leak otherwise).
   char *pszText = nullptr;
+  zemtest::WineRows rows;
   for (size_t cchValue : {size_t{5}, size_t{1000}, size_t{5000}}) {
+    if (cchValue > 4096 && !rows.Runs("a value of 5000", zemtest::wine::kLongHeaderLine)) continue;
     const std::string field = "X-Name: " + std::string(cchValue, 'v');
     server.Answer("/t", Reply::Ok("x").Header(field));
     ASSERT_EQ(http.Get(Url("/t").c_str(), nullptr), 1);
@@ -80,7 +83,8 @@ TEST_F(Download, TextModeHandsOutBlocksAndReleasesTheOneHandedBack) {
     ASSERT_NE(pszText, nullptr);
     EXPECT_EQ(cb, std::strlen(pszText));
     EXPECT_EQ(std::string(pszText).substr(0, 15), "HTTP/1.1 200 OK");
-    EXPECT_NE(std::string(pszText).find(field + "\r\n"), std::string::npos) << cchValue;
+    EXPECT_NE(std::string(pszText).find(field + "\r\n"), std::string::npos)
+        << "a value of " << cchValue << " in a head of " << cb << " bytes";
     EXPECT_EQ(ZemMemSize(pszText), cb + 2) << cchValue;
   }
   DWORD cb = http.GetHttpResponseHeaders(reinterpret_cast<void **>(&pszText), HTTP_QUERY_STATUS_CODE);

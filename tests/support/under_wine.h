@@ -49,6 +49,13 @@ constexpr char kClosingAfterPendingRead[] =
 constexpr char kFailureErrors[] =
     "its internet library reports a server that stalls past the receive time-out, or closes without an answer, as "
     "12030 rather than 12002 or 12152";
+constexpr char kLongHeaderLine[] =
+    "its internet library cuts a response header line at about 4 KiB, so a longer one never comes whole";
+// Not a known gap of Wine: a fault still being looked for, counted here so
+// that it stays in sight (see the design notes on the Wine suite).
+constexpr char kRunOnOtherThreadCrashes[] =
+    "an asynchronous run made on a thread the program started crashes inside Wine's ntdll (a write at address 8) "
+    "when that thread ends; not yet known whether Wine or the library is at fault";
 constexpr char kEmptyReplaceAdds[] =
     "its internet library adds \"Name:\" with HTTP_ADDREQ_FLAG_REPLACE as an empty header rather than removing it";
 constexpr char kLengthOnEveryVerb[] =
