@@ -29,6 +29,10 @@ unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true
   "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  # The prefix's first start chose its graphics driver already: stop it, so
+  # that the test programs start one that reads the null driver.
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
 fi
 
 port_file=$build/launcher.port
