@@ -28,8 +28,6 @@ DWORD AskLastResponse(CZemHttp &http, DWORD dwError, DWORD cchBuffer) {
   return dwError;
 }
 
-bool HasLineBreak(const char *psz) { return std::strpbrk(psz, "\r\n") != nullptr; }
-
 }  // namespace
 
 int CZemHttp::SendRequest(const char *pszObject) {
@@ -92,7 +90,7 @@ int CZemHttp::SendRequest(const char *pszObject) {
           static_cast<uint64_t>(std::strlen(pHeader->pszName)) + (bValue ? std::strlen(pHeader->pszValue) : 0) + 3;
       char *pszLine = nullptr;
       DWORD dwHeaderError = 0;
-      if (HasLineBreak(pHeader->pszName) || (bValue && HasLineBreak(pHeader->pszValue))) {
+      if (zem::BreaksTheHead(pHeader->pszName) || (bValue && zem::BreaksTheHead(pHeader->pszValue))) {
         // The library takes a block of several lines in one call: a line
         // break inside an entry would put a header line of the caller's data
         // on the wire. Such an entry is a header that cannot be set.
