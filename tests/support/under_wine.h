@@ -58,6 +58,9 @@ constexpr char kRunOnOtherThreadCrashes[] =
     "an asynchronous run made on a thread the program started corrupts the heap when that thread ends (a crash "
     "inside ntdll at the next allocation): each module links its own static copy of the compiler's runtime; with "
     "the shared runtime it passes";
+constexpr char kReportTiming[] =
+    "its internet library's status reports vary in number and order with its threads' timing (a repeated "
+    "RECEIVING_RESPONSE and RESPONSE_RECEIVED, HANDLE_CLOSING after the run has ended)";
 constexpr char kEmptyReplaceAdds[] =
     "its internet library adds \"Name:\" with HTTP_ADDREQ_FLAG_REPLACE as an empty header rather than removing it";
 constexpr char kLengthOnEveryVerb[] =

