@@ -46,6 +46,8 @@ TEST(AsyncRun, PostsTheRecordAndEndsAsSoonAsTheAnswerIsIn) {
   zemtest::ScriptedServer server;
   ASSERT_TRUE(server.ok());
   server.Answer("/inquiry", Reply::Ok("answer=yes"));
+  // Never answers: a run that is not closed at once would sit here.
+  server.Answer("/silent", Reply::Ok("late").StallBeforeHeaders(120000));
   NoticeLog notices;
   Task task(21);
   ASSERT_TRUE(task.created);
@@ -253,8 +255,9 @@ class MessageHandledLater {
 //   - 40 s later, against a server that sends half the body and then stalls:
 //     the time-out counts from the message, so it ends the run 5 s in, while
 //     the download waits on the network;
-//   - more than 45 s later, against the same server: the time-out is spent
-//     at the first message of the loop, and the run is closed at once;
+//   - more than 45 s later, against a server that never answers: the
+//     time-out is spent at the first message of the loop, and the run is
+//     closed at once;
 //   - the same, but a task released during the run hands its dial-up
 //     connection over: the 90 s time-out of a dial-up run holds, and the run
 //     completes.
@@ -263,6 +266,8 @@ TEST(AsyncRun, TimeOutCountsFromTheMessageAndEndsARunWaitingOnTheNetwork) {
   ASSERT_TRUE(server.ok());
   server.Answer("/stalls", Reply::Ok(std::string(100, 's')).StallMidBody(120000));
   server.Answer("/inquiry", Reply::Ok("answer=yes"));
+  // Never answers: a run that is not closed at once would sit here.
+  server.Answer("/silent", Reply::Ok("late").StallBeforeHeaders(120000));
   // No receive time-out of the internet library: the stalled body would
   // otherwise fail on its own after 30 s.
   DWORD dwNoLimit = 0, dwDefault = 30000;
@@ -297,9 +302,10 @@ TEST(AsyncRun, TimeOutCountsFromTheMessageAndEndsARunWaitingOnTheNetwork) {
     return [&server, bHandOver] {
       Task task(26);
       ASSERT_TRUE(task.created);
-      // Without the dial-up connection the run gets the stalling server: only
-      // its spent time-out can end it soon.
-      task.AimAt(server.port(), bHandOver ? "/inquiry" : "/stalls");
+      // Without the dial-up connection the run gets a server that never
+      // answers: only its spent time-out can end it soon, and nothing of an
+      // answer can have come in before the close, however slow this machine.
+      task.AimAt(server.port(), bHandOver ? "/inquiry" : "/silent");
       ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
       // At the first notice a later task with a dial-up connection comes and
       // goes; its connection passes to this task.
