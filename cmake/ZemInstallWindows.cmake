@@ -1,4 +1,5 @@
-# Installation of the Windows build: the DLLs and programs into bin/, the
+# Installation of the Windows build: the DLLs (ours and the compiler's
+# runtime) and programs into bin/, the
 # import libraries into lib/, the public headers into include/zemhttp/ and
 # the CMake package zemhttp (target zemhttp::zemhttp).
 set(ZEM_WINDOWS_TARGETS zemhttp zemsys zemplatform)
@@ -9,6 +10,8 @@ install(TARGETS ${ZEM_WINDOWS_TARGETS} EXPORT zemhttpTargets
 if(TARGET zemhttp_tool)
   install(TARGETS zemhttp_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
+# The compiler's runtime DLLs, which our DLLs and programs import.
+install(FILES ${ZEM_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 file(GLOB ZEM_PUBLIC_HEADERS include/*.h)
 install(FILES ${ZEM_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zemhttp COMPONENT dev)
 

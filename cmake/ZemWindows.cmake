@@ -18,6 +18,26 @@ function(zem_dll_name target name)
     IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
 endfunction()
 
+# ---- the compiler's runtime ----
+# libstdc++, libgcc (SEH on 64 bits, DWARF-2 unwinding on 32) and winpthread,
+# which every module imports (see the toolchain files). The compiler tells
+# where they are; they are copied into bin/ so that the build's programs run,
+# and installed beside ZEMHTTP.DLL.
+set(ZEM_RUNTIME_DLLS "")
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+    OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(IS_ABSOLUTE "${found}" AND EXISTS "${found}")
+    get_filename_component(found "${found}" REALPATH)
+    list(APPEND ZEM_RUNTIME_DLLS "${found}")
+  endif()
+endforeach()
+list(LENGTH ZEM_RUNTIME_DLLS ZEM_RUNTIME_DLL_COUNT)
+if(NOT ZEM_RUNTIME_DLL_COUNT EQUAL 3)
+  message(FATAL_ERROR "The compiler's runtime DLLs were not all found: ${ZEM_RUNTIME_DLLS}")
+endif()
+file(COPY ${ZEM_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+
 # ---- the support library ----
 file(GLOB ZEM_ZEMSYS_SOURCES CONFIGURE_DEPENDS platform/zemsys/*.cpp)
 list(FILTER ZEM_ZEMSYS_SOURCES EXCLUDE REGEX "_posix\\.cpp$")

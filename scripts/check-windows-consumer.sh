@@ -21,6 +21,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 cmake -S tests/consumer -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -Dzemhttp_DIR="$prefix/lib/cmake/zemhttp" >/dev/null
 cmake --build "$consumer" -j"$jobs" >/dev/null
-# The system's search order finds the DLLs beside the program.
-cp "$prefix"/bin/*.DLL "$consumer"/
+# The system's search order finds the DLLs beside the program: ours and the
+# compiler's runtime.
+cp "$prefix"/bin/*.DLL "$prefix"/bin/*.dll "$consumer"/
 WINEDEBUG=-all ${WINE:-wine} "$consumer/consumer.exe"

@@ -7,14 +7,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# The compiler's own runtime (libgcc, libstdc++, winpthread) goes into each
-# module, so that the DLLs and programs need only the system's DLLs.
-# "-static" only picks the static archive where both exist: the system's
-# libraries (kernel32, user32, wininet) exist only as import libraries.
-set(ZEM_MINGW_STATIC_RUNTIME "-static")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "${ZEM_MINGW_STATIC_RUNTIME}")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "${ZEM_MINGW_STATIC_RUNTIME}")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "${ZEM_MINGW_STATIC_RUNTIME}")
+# The compiler's own runtime (libstdc++, libgcc, winpthread) is linked as
+# DLLs, one copy shared by ZEMSYS.DLL, ZEMHTTP.DLL and the program. A static
+# copy in each module gives each its own thread-local state, which is torn
+# down wrongly when a thread that ran code of several modules ends (a heap
+# corruption under the upload engine's asynchronous runs). The build copies
+# the runtime DLLs beside its programs and installs them with ours.
 # Programs run under Wine when CMake or a test driver needs to run one.
 find_program(ZEM_WINE NAMES ${ZEM_WINE_NAMES})
 if(ZEM_WINE)

@@ -51,13 +51,6 @@ constexpr char kFailureErrors[] =
     "12030 rather than 12002 or 12152";
 constexpr char kLongHeaderLine[] =
     "its internet library cuts a response header line at about 4 KiB, so a longer one never comes whole";
-// Not a gap of Wine but a fault of the Windows build still to be mended,
-// counted here so that it stays in sight (see the design notes on the Wine
-// suite).
-constexpr char kRunOnOtherThreadCrashes[] =
-    "an asynchronous run made on a thread the program started corrupts the heap when that thread ends (a crash "
-    "inside ntdll at the next allocation): each module links its own static copy of the compiler's runtime; with "
-    "the shared runtime it passes";
 constexpr char kReportTiming[] =
     "its internet library's status reports vary in number and order with its threads' timing (a repeated "
     "RECEIVING_RESPONSE and RESPONSE_RECEIVED, HANDLE_CLOSING after the run has ended)";

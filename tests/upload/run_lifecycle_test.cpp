@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "loopback_servers.h"
-#include "under_wine.h"
 #include "upload_test_util.h"
 
 namespace {
@@ -216,10 +215,8 @@ TEST(RunLifecycle, EveryRunLeavesNoHandleThreadOrWindowOnceReleased) {
       {"async cancel while the body stalls", true, "127.0.0.1", false, "/stalls", "-- DataDump() Started "},
   };
   const int baseline = ThreadsSettledAt(1);
-  zemtest::WineRows rows;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.fresh_thread && !rows.Runs(c.name, zemtest::wine::kRunOnOtherThreadCrashes)) continue;
     Task task(63);
     ASSERT_TRUE(task.created);
     if (c.host != nullptr) ScSetConnStrings(task.doc, SC_STR_HOST_NAME, c.host);
