@@ -52,6 +52,9 @@ std::vector<std::string> Line(const std::vector<std::string> &mode, const std::s
   return line;
 }
 
+// A URL on a loopback port nobody listens on.
+std::string ClosedUrl() { return "http://127.0.0.1:" + std::to_string(zemtest::FreeLoopbackPorts(1)[0]) + "/"; }
+
 std::string Shown(const std::vector<std::string> &line) {
   std::string shown = "zemhttp";
   for (const std::string &word : line) shown += " " + word;
@@ -174,16 +177,15 @@ TEST(ZemhttpTool, AnswersPrintBodyAndStatusLineAndSetTheExitCode) {
     const bool upload = mode[0] == "upload";
     for (const Case &c : cases) {
       const std::vector<std::string> line = Line(mode, server.Url(c.path));
+      SCOPED_TRACE(Shown(line));
       ToolRun run = RunTool(line);
-      EXPECT_EQ(c.exit_code, run.exit_code) << Shown(line) << "\nstderr: " << run.err;
-      EXPECT_EQ(c.body, run.out) << Shown(line);
-      EXPECT_TRUE(upload ? EndsWith(run.err, std::string("\n") + c.status_line) : run.err == c.status_line)
-          << Shown(line) << "\nstderr: " << run.err;
+      EXPECT_EQ(c.exit_code, run.exit_code) << "stderr: " << run.err;
+      EXPECT_EQ(c.body, run.out);
+      EXPECT_TRUE(upload ? EndsWith(run.err, std::string("\n") + c.status_line) : run.err == c.status_line) << run.err;
       EXPECT_TRUE(!upload || Contains(run.err, "-- Upload Host name set to 127.0.0.1\n")) << run.err;
     }
 
-    int closed_port = zemtest::FreeLoopbackPorts(1)[0];
-    const std::vector<std::string> line = Line(mode, "http://127.0.0.1:" + std::to_string(closed_port) + "/");
+    const std::vector<std::string> line = Line(mode, ClosedUrl());
     ToolRun refused = RunTool(line);
     EXPECT_EQ(1, refused.exit_code) << Shown(line);
     EXPECT_EQ("", refused.out);
@@ -214,8 +216,7 @@ TEST(ZemhttpTool, BodyAndHeadersGoWhereTheOptionsSay) {
   EXPECT_EQ(1, unwritable.exit_code) << "an answer that cannot be saved is a failed run";
   EXPECT_TRUE(Contains(unwritable.err, "cannot write no-such-folder/saved.bin")) << unwritable.err;
 
-  int closed_port = zemtest::FreeLoopbackPorts(1)[0];
-  RunTool({"get", "http://127.0.0.1:" + std::to_string(closed_port) + "/", "-o", "never.bin"}, folder.path());
+  RunTool({"get", ClosedUrl(), "-o", "never.bin"}, folder.path());
   EXPECT_EQ("", zemtest::read_file(folder.file("never.bin"))) << "a run without an answer should leave no file";
 }
 
@@ -226,6 +227,7 @@ TEST(ZemhttpTool, EachSubcommandSendsItsVerbBodyAndOptions) {
   server.RequireCredentials("/form", zemtest::AuthScheme::Basic, "ann", "s3cret");
   zemtest::TempDir folder;
   folder.write("note.txt", "file body");
+  const std::vector<std::string> form = {"--data-file", "-", "-u", "ann:s3cret", "-H", "X-Name:  zem"};
   struct Case {
     std::vector<std::string> args;
     std::string input;
@@ -233,11 +235,7 @@ TEST(ZemhttpTool, EachSubcommandSendsItsVerbBodyAndOptions) {
     const char *target;
     const char *body;
   } cases[] = {
-      {{"post", server.Url("/form?q=1"), "--data-file", "-", "-u", "ann:s3cret", "-H", "X-Name:  zem"},
-       "from stdin",
-       "POST",
-       "/form",
-       "from stdin"},
+      {Line({"post"}, server.Url("/form?q=1"), form), "from stdin", "POST", "/form", "from stdin"},
       {{"get", server.Url("/doc?x=1&y=2")}, "", "GET", "/doc?x=1&y=2", ""},
       {{"put", server.Url("/dir/note.txt"), "--data-file", "note.txt"}, "", "PUT", "/dir/note.txt", "file body"},
       {{"delete", server.Url("/dir/note.txt")}, "", "DELETE", "/dir/note.txt", ""},
@@ -245,21 +243,14 @@ TEST(ZemhttpTool, EachSubcommandSendsItsVerbBodyAndOptions) {
       {{"options", server.Url("/dir/")}, "", "OPTIONS", "/dir/", ""},
       {{"trace", server.Url("/t")}, "", "TRACE", "/t", ""},
       // The upload engine sends the query too.
-      {{"upload", server.Url("/form?q=1"), "--data-file", "-", "-u", "ann:s3cret", "-H", "X-Name:  zem"},
-       "from stdin",
-       "POST",
-       "/form?q=1",
-       "from stdin"},
-      {{"upload", server.Url("/form?q=1"), "--data-file", "-", "-u", "ann:s3cret", "-H", "X-Name:  zem", "--sync"},
-       "from stdin",
-       "POST",
-       "/form?q=1",
-       "from stdin"},
+      {Line({"upload"}, server.Url("/form?q=1"), form), "from stdin", "POST", "/form?q=1", "from stdin"},
+      {Line({"upload", "--sync"}, server.Url("/form?q=1"), form), "from stdin", "POST", "/form?q=1", "from stdin"},
   };
   for (const Case &c : cases) {
+    SCOPED_TRACE(Shown(c.args));
     server.ClearReceived();
     ToolRun run = RunTool(c.args, folder.path(), c.input);
-    EXPECT_EQ(0, run.exit_code) << c.method << "\nstderr: " << run.err;
+    EXPECT_EQ(0, run.exit_code) << "stderr: " << run.err;
     auto got = server.Received();
     ASSERT_FALSE(got.empty()) << c.method;
     const zemtest::ReceivedRequest &last = got.back();
@@ -381,8 +372,7 @@ TEST(ZemhttpTool, LogAndProgressGoToTheirPlaces) {
   EXPECT_TRUE(Contains(log, "Http Response contains 100000 characters:"));
   EXPECT_TRUE(Contains(logged.err, "debug log appended to " + folder.file("HttpLog.TXT")));
 
-  int closed_port = zemtest::FreeLoopbackPorts(1)[0];
-  RunTool({"get", "http://127.0.0.1:" + std::to_string(closed_port) + "/", "--log=failed.txt"}, folder.path());
+  RunTool({"get", ClosedUrl(), "--log=failed.txt"}, folder.path());
   EXPECT_TRUE(Contains(zemtest::read_file(folder.file("failed.txt")), "Http service log has"))
       << "a failed run should still leave its log";
 
@@ -395,8 +385,7 @@ TEST(ZemhttpTool, LogAndProgressGoToTheirPlaces) {
   for (const char *part : {"-- Http AppName = /big \r\n", "Status Log:\r\n", "-- Request Data Sent, comprises 8 bytes",
                            "-- Prefill Response Data received, comprises 100000 bytes"})
     EXPECT_TRUE(Contains(report, part)) << part;
-  RunTool({"upload", "http://127.0.0.1:" + std::to_string(closed_port) + "/", "-d", "x", "--report", "sc.txt", "--sync"},
-          folder.path());
+  RunTool({"upload", ClosedUrl(), "-d", "x", "--report", "sc.txt", "--sync"}, folder.path());
   report = zemtest::read_file(folder.file("sc.txt"));
   EXPECT_TRUE(Contains(report.substr(report.rfind("Connection Paramters")), "-- Upload Host name set to 127.0.0.1"))
       << "the failed run should append its report";
@@ -445,19 +434,17 @@ TEST(ZemhttpTool, EachCertificateOptionForgivesOnlyItsOwnFault) {
   };
   for (const auto &mode : kRunModes) {
     for (const Case &c : cases) {
-      if (c.known_authority)
-        setenv("SSL_CERT_FILE", nginx.ca_file().c_str(), 1);
-      else
-        unsetenv("SSL_CERT_FILE");
+      c.known_authority ? setenv("SSL_CERT_FILE", nginx.ca_file().c_str(), 1) : unsetenv("SSL_CERT_FILE");
       const std::vector<std::string> line = Line(mode, nginx.HttpsUrl("/page.txt", c.port), c.relaxed);
+      SCOPED_TRACE(Shown(line));
       ToolRun run = RunTool(line);
       // nginx serves the page to GET and refuses a POST to it with 405.
       const bool get = mode[0] == "get";
-      EXPECT_EQ(!c.accepted ? 1 : get ? 0 : 3, run.exit_code) << Shown(line) << "\nstderr: " << run.err;
-      EXPECT_EQ(!c.accepted ? "" : get ? "secure content" : run.out, run.out) << Shown(line);
-      EXPECT_TRUE(get || !c.accepted || Contains(run.err, "HTTP 405")) << Shown(line) << "\nstderr: " << run.err;
+      EXPECT_EQ(!c.accepted ? 1 : get ? 0 : 3, run.exit_code) << "stderr: " << run.err;
+      EXPECT_EQ(!c.accepted ? "" : get ? "secure content" : run.out, run.out);
+      EXPECT_TRUE(get || !c.accepted || Contains(run.err, "HTTP 405")) << "stderr: " << run.err;
       // Refused for the certificate, in the client's error or the task's log.
-      EXPECT_TRUE(c.accepted || Contains(run.err, "certificate")) << Shown(line) << "\nstderr: " << run.err;
+      EXPECT_TRUE(c.accepted || Contains(run.err, "certificate")) << "stderr: " << run.err;
     }
   }
   unsetenv("SSL_CERT_FILE");

@@ -49,11 +49,8 @@ TEST(AsyncRun, PostsTheRecordAndEndsAsSoonAsTheAnswerIsIn) {
   // Never answers: a run that is not closed at once would sit here.
   server.Answer("/silent", Reply::Ok("late").StallBeforeHeaders(120000));
   NoticeLog notices;
-  Task task(21);
+  uploadtest::WatchedTask task(21, notices, kSecond, server.port(), true);
   ASSERT_TRUE(task.created);
-  notices.Attach(task.doc, kSecond);
-  task.AimAt(server.port());
-  ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
 
   // Not a measure of speed: a completed run must not sit out its time-out.
   EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "the completed run waited for its time-out";
@@ -148,11 +145,8 @@ TEST(AsyncRun, FailuresEndTheRunAtOnce) {
     // The server's port is closed: the request completes with an error.
     const int closed_port = zemtest::ScriptedServer().port();
     NoticeLog notices;
-    Task task(22);
+    uploadtest::WatchedTask task(22, notices, kSecond, closed_port, true);
     ASSERT_TRUE(task.created);
-    notices.Attach(task.doc, kSecond);
-    task.AimAt(closed_port);
-    ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
     EXPECT_LT(TimedRun(task), kRunTimeoutMs) << "a failed request waited for the time-out";
     const auto lines = Lines(task.doc);
     EXPECT_TRUE(HasLine(lines, "-- Request complete returned error# 12029")) << uploadtest::Joined(lines);
@@ -165,13 +159,10 @@ TEST(AsyncRun, FailuresEndTheRunAtOnce) {
   if (rows.Runs("an unreadable proxy list", zemtest::wine::kProxyListAtOpen)) {
     // No session: the window closes right after its creation.
     NoticeLog notices;
-    Task task(23);
+    uploadtest::WatchedTask task(23, notices, kSecond, 1, true);
     ASSERT_TRUE(task.created);
-    notices.Attach(task.doc, kSecond);
-    task.AimAt(1);
     ScSetConnStrings(task.doc, SC_STR_ACCESS_CHAR, "3");
     ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, "proxy:notaport");
-    ScSetConnDWord(task.doc, SC_DW_ASYNC, 1);
     EXPECT_LT(TimedRun(task), kRunTimeoutMs);
     EXPECT_EQ(SC_OUTCOME_OPEN_FAILED, uploadtest::Field(task.ctx()->dwResultFlags));
     const std::string error = std::string("-- ") + SysErrorText(ERROR_INVALID_PARAMETER, 1);

@@ -24,6 +24,7 @@ std::string Hex(const void *h) {
   return sz;
 }
 
+const std::string kTitle = std::string(22, ' ') + "ZEM Data Services" + std::string(21, ' ') + "\r\n\r\n";
 const char kRuler[] =
     "Byte          +10       +20       +30       +40       +50\r\n"
     "offset ---------|---------|---------|---------|---------|\r\n\r\n";
@@ -51,8 +52,7 @@ TEST(LogReport, ReportOfARunIsWrittenByteForByteAndAppended) {
   ASSERT_EQ(1, ScraWriteLogs(task.doc, kEverythingButDateAndTime, path.c_str()));
   const REQUEST_CONTEXT *ctx = task.ctx();
 
-  std::string expected = std::string(22, ' ') + "ZEM Data Services" + std::string(21, ' ') + "\r\n\r\n";
-  expected += "Connection Paramters(for last connection made):\r\n\r\n";
+  std::string expected = kTitle + "Connection Paramters(for last connection made):\r\n\r\n";
   expected += "-- Document Number = 31 \r\n";
   expected += "-- Internet handle = " + Hex(ctx->hInternet) + " \r\n";
   expected += "-- Connect handle = " + Hex(ctx->hConnect) + " \r\n";
@@ -99,14 +99,13 @@ TEST(LogReport, DateAndTimeLinesAndEmptySections) {
   ASSERT_TRUE(task.created);
   zemtest::TempDir dir;
   // Digits of the date and time are compared as "9".
-  const std::string title = std::string(22, ' ') + "ZEM Data Services" + std::string(21, ' ') + "\r\n\r\n";
   struct Case {
     DWORD flags;
     std::string shape;
   };
   const Case cases[] = {
-      {SC_LOG_TITLE | SC_LOG_DATE, title + std::string(51, ' ') + "99/99/99 \r\n\r\n"},
-      {SC_LOG_TITLE | SC_LOG_DATE | SC_LOG_TIME, title + "99/99/99" + std::string(44, ' ') + "99:99:99\r\n\r\n"},
+      {SC_LOG_TITLE | SC_LOG_DATE, kTitle + std::string(51, ' ') + "99/99/99 \r\n\r\n"},
+      {SC_LOG_TITLE | SC_LOG_DATE | SC_LOG_TIME, kTitle + "99/99/99" + std::string(44, ' ') + "99:99:99\r\n\r\n"},
       {SC_LOG_TIME, std::string(52, ' ') + "99:99:99\r\n\r\n"},
       // Without the dump flags the request and response count as empty; no
       // trace header came.

@@ -82,6 +82,9 @@ TEST(RunLifecycle, NotifyProcedureCannotPullTheTaskFromUnderItsRun) {
       {"async: close on the library's thread", true, {NOTIFY_COMPLETE, 0, Act::kCloseSelf}, 0, ERROR_BUSY, 1},
       {"async: another task runs at the first notice", true, {NOTIFY_PROGRESS, 2, Act::kAddRunAndCloseOther}, 1, 0,
        2},
+      // Released in its release notice: the task is out of the list by then.
+      {"sync: close in the release notice", false, {NOTIFY_RELEASED, 0, Act::kCloseSelf}, 0, 0, 1},
+      {"async: close in the release notice", true, {NOTIFY_RELEASED, 0, Act::kCloseSelf}, 0, 0, 1},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -95,26 +98,13 @@ TEST(RunLifecycle, NotifyProcedureCannotPullTheTaskFromUnderItsRun) {
     task.AimAt(server.port());
     ScSetConnDWord(task.doc, SC_DW_ASYNC, c.async ? 1 : 0);
     uploadtest::RunFromFreshMessage(task.doc);
+    EXPECT_EQ("answer=yes", task.Answer()) << "the run went on";
+    EXPECT_EQ(1, ScraCloseTask(task.doc)) << "released after its run";
+    EXPECT_EQ(nullptr, ScQueryRqCtxPtr(task.doc));
     EXPECT_EQ(1, script.calls);
     EXPECT_EQ(c.result, script.result);
     EXPECT_EQ(c.error, script.error);
     EXPECT_EQ(c.requests, server.RequestCount());
-    EXPECT_EQ("answer=yes", task.Answer()) << "the run went on";
-    EXPECT_EQ(1, ScraCloseTask(task.doc)) << "released after its run";
-  }
-  // Released in its release notice: the task is out of the list by then.
-  for (const bool async : {false, true}) {
-    Script script{NOTIFY_RELEASED, 0, Act::kCloseSelf};
-    Task task(62);
-    ASSERT_TRUE(task.created);
-    script.doc = task.doc;
-    ScraSetClassNotifyProc(&ActOnNotice, &script, 0, task.doc);
-    task.AimAt(server.port());
-    ScSetConnDWord(task.doc, SC_DW_ASYNC, async ? 1 : 0);
-    uploadtest::RunFromFreshMessage(task.doc);
-    EXPECT_EQ(1, ScraCloseTask(task.doc));
-    EXPECT_EQ(0, script.result) << "a close inside the release notice finds no task";
-    EXPECT_EQ(nullptr, ScQueryRqCtxPtr(task.doc));
   }
 }
 

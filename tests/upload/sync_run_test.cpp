@@ -34,10 +34,8 @@ TEST(SyncRun, PostsTheRecordAndHandsBackTheAnswer) {
   ASSERT_TRUE(server.ok());
   server.Answer("/inquiry", Reply::Ok("answer=yes"));
   NoticeLog notices;
-  Task task(1);
+  uploadtest::WatchedTask task(1, notices, kSecond, server.port());
   ASSERT_TRUE(task.created);
-  notices.Attach(task.doc, kSecond);
-  task.AimAt(server.port());
   ASSERT_EQ(1, ScSetConnStrings(task.doc, SC_STR_ADD_HEADER, "X-PASSWORD: secret"));
   // The progress dialog a caller may show: the run writes step and result
   // into its controls 404 and 505.
@@ -141,10 +139,8 @@ TEST(SyncRun, OutcomeClassFollowsTheStatusCode) {
     server.Answer("/inquiry", Reply::Status(c.status, "body of " + std::to_string(c.status)));
     NoticeLog notices;
     {
-      Task task(2);
+      uploadtest::WatchedTask task(2, notices, kSecond, server.port());
       ASSERT_TRUE(task.created);
-      notices.Attach(task.doc, kSecond);
-      task.AimAt(server.port());
       EXPECT_EQ(1, ScraRunCompany(task.doc));
       EXPECT_EQ(c.outcome, uploadtest::Field(task.ctx()->dwResultFlags)) << "status " << c.status;
       EXPECT_EQ(static_cast<DWORD>(c.status), uploadtest::Field(task.ctx()->dwStatusCode));
@@ -185,10 +181,8 @@ TEST(SyncRun, FailuresToOpenAndToConnectEndTheRunWithTheirError) {
   if (rows.Runs("an unreadable proxy list", zemtest::wine::kProxyListAtOpen)) {
     // A named proxy list the internet library cannot read: no session.
     NoticeLog notices;
-    Task task(4);
+    uploadtest::WatchedTask task(4, notices, kSecond, 1);
     ASSERT_TRUE(task.created);
-    notices.Attach(task.doc, kSecond);
-    task.AimAt(1);
     ScSetConnStrings(task.doc, SC_STR_ACCESS_CHAR, "3");
     ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, "proxy:notaport");
     EXPECT_EQ(ERROR_INVALID_PARAMETER, ScraRunCompany(task.doc));

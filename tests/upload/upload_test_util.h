@@ -162,6 +162,17 @@ class NoticeLog {
   std::vector<Notice> notices_;
 };
 
+// A task aimed at 127.0.0.1:port (see Task::AimAt) whose notices, marked with
+// `second`, go to `notices`.
+struct WatchedTask : Task {
+  WatchedTask(int nDocument, NoticeLog &notices, INT_PTR second, int port, bool async = false) : Task(nDocument) {
+    if (!created) return;
+    notices.Attach(doc, second);
+    AimAt(port);
+    if (async) ScSetConnDWord(doc, SC_DW_ASYNC, 1);
+  }
+};
+
 inline std::string Describe(const std::vector<Notice> &notices) {
   std::string text;
   for (const Notice &n : notices) {
