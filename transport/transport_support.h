@@ -47,14 +47,6 @@ inline INT_PTR MsgValue(const CZemHttp &http) { return reinterpret_cast<INT_PTR>
 // A constant text as a notification value.
 inline INT_PTR TextValue(const char *psz) { return reinterpret_cast<INT_PTR>(psz); }
 
-// True for a text bound for the request's head (header entries, user agent,
-// HTTP version, credentials, proxy lists) that holds a CR or LF: the caller's
-// line would go out as a header of its own. A header entry is refused as a
-// header that cannot be set; the other texts with the error the internet
-// library gives them (87), before it sees them, since some builds of that
-// library take them as they stand.
-inline bool BreaksTheHead(const char *psz) { return IsUsableStr(psz) && std::strpbrk(psz, "\r\n") != nullptr; }
-
 // A table entry that was never bound (no library, or a library without the
 // export). Calling through it is the fault the member reports as its failure:
 // the last error becomes ERROR_PROC_NOT_FOUND so that the failure path

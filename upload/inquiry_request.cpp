@@ -226,7 +226,7 @@ HINTERNET ConnectTask(REQUEST_CONTEXT *ctx) {
   ShowStep(ctx, SC_STEP_INTERNET_CONNECT, SC_RESULT_STARTED);
   HINTERNET hConnect = nullptr;
   const HINTERNET hInternet = ctx->hInternet;
-  if (hInternet != nullptr) {
+  if (hInternet != nullptr && !RefusedForTheHead({ctx->pszHostName, ctx->pszUserName, ctx->pszPassword})) {
     const DWORD_PTR dwContext = ctx->bAsync ? reinterpret_cast<DWORD_PTR>(ctx) : 0;
     hConnect = InternetConnectA(hInternet, ctx->pszHostName, ctx->nPort, ctx->pszUserName, ctx->pszPassword,
                                 ctx->dwService, ctx->dwInetFlags, dwContext);
@@ -256,8 +256,11 @@ void OpenRequest(REQUEST_CONTEXT *ctx) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return;
   }
-  HINTERNET hRequest = HttpOpenRequestA(ctx->hConnect, ctx->szVerb, pszObject, ctx->szHttpVersion, ctx->szUserAgent,
-                                        nullptr, ctx->dwHttpFlags, reinterpret_cast<DWORD_PTR>(ctx));
+  HINTERNET hRequest = nullptr;
+  if (!RefusedForTheHead({ctx->szVerb, ctx->szHttpVersion, ctx->szUserAgent})) {
+    hRequest = HttpOpenRequestA(ctx->hConnect, ctx->szVerb, pszObject, ctx->szHttpVersion, ctx->szUserAgent, nullptr,
+                                ctx->dwHttpFlags, reinterpret_cast<DWORD_PTR>(ctx));
+  }
   ctx->hRequest = hRequest;
   const char *pszCfg = ctx->pszProxyCfg;
   const bool bNamedProxy = IsUsableStr(pszCfg) && (std::strpbrk(pszCfg, "M3") != nullptr);

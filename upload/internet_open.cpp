@@ -46,7 +46,8 @@ void AccessTypeName(DWORD dwAccessType, char (&szName)[32]) {
 bool SetTextOption(REQUEST_CONTEXT *ctx, HINTERNET hInternet, DWORD dwOption, const char *pszText,
                    const char *pszName) {
   if (!IsUsableStr(pszText)) return true;
-  const BOOL bSet = InternetSetOptionA(hInternet, dwOption, const_cast<char *>(pszText),
+  const BOOL bSet = !RefusedForTheHead({pszText}) &&
+                    InternetSetOptionA(hInternet, dwOption, const_cast<char *>(pszText),
                                        static_cast<DWORD>(std::strlen(pszText)));
   AddStatusLinef(ctx, kLineSize, "-- InternetSetOption(%s) [%s] ", pszName, ResultWord(bSet != FALSE));
   return bSet != FALSE;
@@ -280,11 +281,15 @@ HINTERNET OpenTaskInternet(HWND hWnd, DWORD *pdwError, REQUEST_CONTEXT *ctx, con
     }
     if (ctx->dwAccessType == INTERNET_OPEN_TYPE_PROXY) {
       AddStatusLine(ctx, "-- Opening Internet using Proxy");
-      hInternet = InternetOpenA(pszAgent, INTERNET_OPEN_TYPE_PROXY, ctx->pszProxyNames, ctx->pszProxyBypass,
-                                ctx->dwInetFlags);
+      if (!RefusedForTheHead({pszAgent, ctx->pszProxyNames, ctx->pszProxyBypass})) {
+        hInternet = InternetOpenA(pszAgent, INTERNET_OPEN_TYPE_PROXY, ctx->pszProxyNames, ctx->pszProxyBypass,
+                                  ctx->dwInetFlags);
+      }
     } else {
       AddStatusLine(ctx, "-- Opening Internet using Direct Access");
-      hInternet = InternetOpenA(pszAgent, ctx->dwAccessType, nullptr, nullptr, ctx->dwInetFlags);
+      if (!RefusedForTheHead({pszAgent})) {
+        hInternet = InternetOpenA(pszAgent, ctx->dwAccessType, nullptr, nullptr, ctx->dwInetFlags);
+      }
     }
     dwOpenError = hInternet != nullptr ? 0 : GetLastError();
     if (hWnd == nullptr) ctx->bAsync = 0;

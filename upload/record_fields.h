@@ -4,6 +4,8 @@
 #ifndef ZEM_UPLOAD_RECORD_FIELDS_H
 #define ZEM_UPLOAD_RECORD_FIELDS_H
 
+#include <initializer_list>
+
 #include "ZemMem.h"
 #include "ZemSys.h"
 #include "ZemUpload.h"
@@ -13,6 +15,7 @@ namespace zem::upload {
 
 using zem::IsUsableStr;
 using zem::UsableOrEmpty;
+using zem::BreaksTheHead;
 
 // Frees an owned text or block; returns the null to store in its field.
 template <typename T>
@@ -37,6 +40,19 @@ inline bool IsTextAddress(const char *psz) { return psz != nullptr && reinterpre
 // before its first character is looked at.
 inline bool IsValidText(const char *psz) {
   return IsTextAddress(psz) && !IsBadStringPtrA(psz, static_cast<UINT_PTR>(-1)) && IsUsableStr(psz);
+}
+
+// True, with the last error 87, when one of the texts bound for the request's
+// head holds a line break (see BreaksTheHead); the call it was meant for is
+// then not made and fails as the internet library fails it.
+inline bool RefusedForTheHead(std::initializer_list<const char *> texts) {
+  for (const char *psz : texts) {
+    if (IsValidText(psz) && BreaksTheHead(psz)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return true;
+    }
+  }
+  return false;
 }
 
 // A handle or pointer as the number log lines print in hexadecimal.

@@ -208,6 +208,46 @@ TEST(SyncRun, FailuresToOpenAndToConnectEndTheRunWithTheirError) {
   }
 }
 
+// A text bound for the request's head that holds a line break never reaches
+// the wire: the call it was meant for fails with 87 before the internet
+// library sees it, whichever library that is, and no request goes out.
+TEST(SyncRun, LineBreaksInHeadTextsAreRefusedBeforeAnyRequest) {
+  zemtest::ScriptedServer server;
+  ASSERT_TRUE(server.ok());
+  server.Answer("/inquiry", Reply::Ok("answer=yes"));
+  const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
+  struct Row {
+    const char *name;
+    int nSetting;
+    std::string text;
+    bool bNamedProxy;
+    int nRun;  // 87 when the session or connection is refused; a refused request is a failed send
+  };
+  const Row rows[] = {
+      {"proxy list", SC_STR_PROXY_NAMES, proxy + "\r\nX-Injected: 1", true, ERROR_INVALID_PARAMETER},
+      {"proxy bypass list", SC_STR_PROXY_BYPASS, "<local>\nX-Injected: 1", true, ERROR_INVALID_PARAMETER},
+      {"host name", SC_STR_HOST_NAME, "127.0.0.1\r\nX-Injected: 1", false, ERROR_INVALID_PARAMETER},
+      {"user name", SC_STR_USER_NAME, "ann\r\nX-Injected: 1", false, ERROR_INVALID_PARAMETER},
+      {"password", SC_STR_PASSWORD, "secret\rX-Injected: 1", false, ERROR_INVALID_PARAMETER},
+      {"HTTP version", SC_STR_HTTP_VERSION, "HTTP/1.1\r\nX-Injected: 1", false, 1},
+      {"referrer", SC_STR_USER_AGENT, "agent\r\nX-Injected: 1", false, 1},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    Task task(7);
+    ASSERT_TRUE(task.created);
+    task.AimAt(server.port());
+    if (row.bNamedProxy) {
+      ScSetConnStrings(task.doc, SC_STR_ACCESS_CHAR, "3");
+      ScSetConnStrings(task.doc, SC_STR_PROXY_NAMES, proxy.c_str());
+    }
+    ScSetConnStrings(task.doc, row.nSetting, row.text.c_str());
+    EXPECT_EQ(row.nRun, ScraRunCompany(task.doc));
+    EXPECT_TRUE(server.Received().empty()) << "a request went out";
+    EXPECT_EQ("", task.Answer());
+  }
+}
+
 // A caller may run a failed task again by setting its result back: a failure
 // that repeats is logged once, and its count once a different one follows.
 // The error lines also show that the status display kept the network error
