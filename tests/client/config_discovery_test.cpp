@@ -37,16 +37,13 @@ class ProxyEnvironment {
   std::vector<std::pair<std::string, std::string>> saved_, values_;
 };
 
-class DiscoveryOnRealLibrary : public ::testing::Test {
+class DiscoveryOnRealLibrary : public zemtest::RealLibraryClient {
  protected:
   void SetUp() override {
-    if (http.CheckSystemAvailable() == 0) {
-      FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
-    }
+    ASSERT_NO_FATAL_FAILURE(RealLibraryClient::SetUp());
     http.SetError(0, nullptr, 0);
     http.EnableLogging(50, 50, 0);
   }
-  CZemHttp http;
 };
 
 TEST_F(DiscoveryOnRealLibrary, NoProxyInTheEnvironmentMeansDirectAccess) {

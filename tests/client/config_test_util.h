@@ -41,6 +41,17 @@ class LoggingClient : public ::testing::Test {
   CZemHttp http{0, 0, 0, 1};
 };
 
+// A client of the default constructor, which binds WININET.DLL by its bare
+// name: the real internet library, always built, so failing to load it is a
+// fault of its own.
+class RealLibraryClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (http.CheckSystemAvailable() == 0) FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
+  }
+  CZemHttp http;
+};
+
 // A client bound to the scripted internet library, logging; the double's
 // record starts empty after binding.
 class ClientOnDouble : public ::testing::Test {

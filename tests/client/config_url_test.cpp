@@ -119,15 +119,7 @@ TEST(UrlWithoutLibrary, ReturnsOneAndLogsOnlyThatTheFunctionsAreMissing) {
 
 // ---- behaviour, with the real internet library ----
 
-class UrlOnRealLibrary : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (http.CheckSystemAvailable() == 0) {
-      FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
-    }
-  }
-  CZemHttp http;  // binds WININET.DLL by its bare name
-};
+class UrlOnRealLibrary : public zemtest::RealLibraryClient {};
 
 TEST_F(UrlOnRealLibrary, SecureUrlIsSplitIntoItsParts) {
   ASSERT_EQ(http.SetURL("https://www.example.com/dir/page.html?q=1&r=2#top"), 1) << http.szLastError;

@@ -8,26 +8,13 @@
 
 #include "ZemHttp.h"
 #include "ZemSys.h"
-#include "tests/double/double_fixture.h"
+#include "tests/client/config_test_util.h"
 
 namespace {
 
-// An object bound to nothing (the WinHTTP choice finds no library here), so
-// no test depends on which internet library the platform provides.
-class ErrorRecord : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // Forget the load failure the constructor recorded.
-    http.SetError(0, nullptr, 0);
-    http.EnableLogging(50, 10, 10);
-  }
-  std::string LastLine() {
-    char szLine[512] = "";
-    http.GetDebugLine(szLine, http.GetDbgLineCount(), 0);
-    return szLine;
-  }
-  CZemHttp http{0, 0, 0, 1};
-};
+// An object bound to nothing, so no test depends on which internet library
+// the platform provides.
+class ErrorRecord : public zemtest::LoggingClient {};
 
 TEST_F(ErrorRecord, InternetCodeIsFormattedRecordedAndLoggedEvenFromTheScratchText) {
   // Members format their message in pszMsg and hand it over; the log line
@@ -38,7 +25,7 @@ TEST_F(ErrorRecord, InternetCodeIsFormattedRecordedAndLoggedEvenFromTheScratchTe
   EXPECT_EQ(http.dwLastOSError, 0u);
   EXPECT_STREQ(http.szLastError, "CZemHttp::SetHttpDWS FAILED. (error# 12002)");
   EXPECT_EQ(http.GetDbgLineCount(), 1);
-  EXPECT_EQ(LastLine(), "CZemHttp::SetError( CZemHttp::SetHttpDWS FAILED. (error# 12002) )");
+  EXPECT_EQ(zemtest::LogLines(http).back(), "CZemHttp::SetError( CZemHttp::SetHttpDWS FAILED. (error# 12002) )");
 }
 
 TEST_F(ErrorRecord, OnlyTheInternetRangeCountsAsInternetCodes) {
@@ -58,11 +45,11 @@ TEST_F(ErrorRecord, OnlyTheInternetRangeCountsAsInternetCodes) {
   }
 }
 
-TEST_F(ErrorRecord, OnlyTheFirstPercentDecidesWhetherTheTextIsFormatted) {
+TEST_F(ErrorRecord, OnlyTheFirstPercentDecidesWhetherTheTextIsFormattedAndTextsAreCutTo255) {
   struct Case {
-    const char *pszFormat;
+    std::string format;
     int nCode;
-    const char *pszExpected;
+    std::string expected;
   } cases[] = {
       // A first conversion other than the eight code letters: stored as is.
       {"CZemHttp::X bad %s value %d", 5, "CZemHttp::X bad %s value %d"},
@@ -79,10 +66,13 @@ TEST_F(ErrorRecord, OnlyTheFirstPercentDecidesWhetherTheTextIsFormatted) {
       {"code %d then %s and %n", 7, "code 7 then %s and %n"},
       {"code %d is 100%% sure", 7, "code 7 is 100% sure"},
       {"code %d ends in %", 7, "code 7 ends in %"},
+      // Stored texts are cut to 255 characters, formatted or not.
+      {std::string(300, 'a'), 5, std::string(255, 'a')},
+      {std::string(250, 'b') + "%d tail", 12345, std::string(250, 'b') + "12345"},
   };
   for (const Case &c : cases) {
-    http.SetError(c.nCode, c.pszFormat, 0);
-    EXPECT_STREQ(http.szLastError, c.pszExpected) << "format \"" << c.pszFormat << "\"";
+    http.SetError(c.nCode, c.format.c_str(), 0);
+    EXPECT_EQ(std::string(http.szLastError), c.expected) << "format \"" << c.format.substr(0, 40) << "\"";
   }
 }
 
@@ -121,16 +111,6 @@ TEST_F(ErrorRecord, NullFormatRecordsTheCodeWithoutTextOrLogLine) {
   EXPECT_EQ(http.GetLastOSError(), 8u);
   EXPECT_STREQ(http.szLastError, "");
   EXPECT_EQ(http.GetDbgLineCount(), nLines);
-}
-
-TEST_F(ErrorRecord, TextsAreCutTo255Characters) {
-  std::string literal(300, 'a');
-  http.SetError(5, literal.c_str(), 0);
-  EXPECT_EQ(std::string(http.szLastError), literal.substr(0, 255));
-
-  std::string format = std::string(250, 'b') + "%d tail";
-  http.SetError(12345, format.c_str(), 0);
-  EXPECT_EQ(std::string(http.szLastError), std::string(250, 'b') + "12345");
 }
 
 TEST_F(ErrorRecord, GetErrorStringReportsTheFullLengthWhateverItCopies) {

@@ -11,7 +11,7 @@
 #include "ZemHttp.h"
 #include "ZemMem.h"
 #include "ZemSys.h"
-#include "tests/double/double_fixture.h"
+#include "tests/client/config_test_util.h"
 
 namespace {
 
@@ -48,20 +48,7 @@ TEST(HandleReleaseMode, KeepsOnlyTheThreeLowBitsAndLogsNothing) {
   EXPECT_EQ(http.GetDbgLineCount(), 0);
 }
 
-class ModulePath : public ::testing::Test {
- protected:
-  std::vector<std::string> Lines() {
-    std::vector<std::string> lines;
-    for (int n = 1; n <= http.GetDbgLineCount(); ++n) {
-      char szLine[512] = "";
-      http.GetDebugLine(szLine, n, 0);
-      lines.push_back(szLine);
-    }
-    return lines;
-  }
-  void SetUp() override { http.EnableLogging(20, 20, 0); }
-  CZemHttp http{0, 0, 0, 1};
-};
+class ModulePath : public zemtest::LoggingClient {};
 
 TEST_F(ModulePath, IsStoredWithoutTrailingSeparatorAndForgottenOnNull) {
   ASSERT_EQ(http.SetModulePath("/opt/libraries/"), 1);
@@ -76,16 +63,16 @@ TEST_F(ModulePath, IsStoredWithoutTrailingSeparatorAndForgottenOnNull) {
       "CZemHttp::SetModulePath()",                "CZemHttp::SetModulePath  - done.",
       "CZemHttp::SetModulePath()",                "CZemHttp::SetModulePath  - done.",
   };
-  EXPECT_EQ(Lines(), expected);
+  EXPECT_EQ(zemtest::LogLines(http), expected);
 }
 
 TEST_F(ModulePath, UnreadablePathIsTheMembersExceptionPath) {
   ASSERT_EQ(http.SetModulePath("/opt/libraries"), 1);
-  const size_t nLines = Lines().size();
+  const size_t nLines = zemtest::LogLines(http).size();
   EXPECT_EQ(http.SetModulePath(reinterpret_cast<const char *>(0x10)), 0);
   EXPECT_EQ(http.dwLastOSError, static_cast<DWORD>(ERROR_NOACCESS));
   EXPECT_STREQ(http.szLastError, "CZemHttp::SetModulePath, exception, error#: 998");
-  EXPECT_EQ(Lines().size(), nLines) << "the exception path logs nothing";
+  EXPECT_EQ(zemtest::LogLines(http).size(), nLines) << "the exception path logs nothing";
   EXPECT_STREQ(http.pszModulePath, "/opt/libraries") << "the stored path is kept";
 }
 
@@ -117,34 +104,31 @@ class Destruction : public ::testing::Test {
   std::unique_ptr<CZemHttp> http;
 };
 
-TEST_F(Destruction, ClosesHeldHandlesChildFirstAfterRemovingTheirCallbacks) {
-  http->hRequest = Fake(0x111);
-  http->hConnect = Fake(0x222);
-  http->hOpen = Fake(0x333);
-  http.reset();
-  std::vector<std::string> expected = {
-      "InternetSetStatusCallbackA(111, null)", "InternetCloseHandle(111)",
-      "InternetSetStatusCallbackA(222, null)", "InternetCloseHandle(222)",
-      "InternetSetStatusCallbackA(333, null)", "InternetCloseHandle(333)",
+// Held handles are closed child first, each after losing its callback; the
+// caller's internet handle is never closed.
+TEST_F(Destruction, ClosesHeldHandlesChildFirstButNeverTheCallers) {
+  struct Row {
+    const char *name;
+    uintptr_t request, connect, open, openParam;
+    std::vector<std::string> calls;
+  } rows[] = {
+      {"all three held", 0x111, 0x222, 0x333, 0,
+       {"InternetSetStatusCallbackA(111, null)", "InternetCloseHandle(111)", "InternetSetStatusCallbackA(222, null)",
+        "InternetCloseHandle(222)", "InternetSetStatusCallbackA(333, null)", "InternetCloseHandle(333)"}},
+      {"the caller's internet handle", 0, 0x222, 0x333, 0x333,
+       {"InternetSetStatusCallbackA(222, null)", "InternetCloseHandle(222)"}},
+      {"never ran a request", 0, 0, 0, 0, {}},
   };
-  EXPECT_EQ(CallsSeen(), expected);
-}
-
-TEST_F(Destruction, NeverClosesTheCallersInternetHandle) {
-  http->hOpenParam = Fake(0x333);
-  http->hOpen = Fake(0x333);
-  http->hConnect = Fake(0x222);
-  http.reset();
-  std::vector<std::string> expected = {
-      "InternetSetStatusCallbackA(222, null)",
-      "InternetCloseHandle(222)",
-  };
-  EXPECT_EQ(CallsSeen(), expected);
-}
-
-TEST_F(Destruction, ObjectThatNeverRanARequestClosesNothing) {
-  http.reset();
-  EXPECT_TRUE(wininet.ctl().Calls().empty());
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_NO_FATAL_FAILURE(SetUp());  // a fresh object for each row
+    http->hRequest = Fake(row.request);
+    http->hConnect = Fake(row.connect);
+    http->hOpen = Fake(row.open);
+    http->hOpenParam = Fake(row.openParam);
+    http.reset();
+    EXPECT_EQ(CallsSeen(), row.calls);
+  }
 }
 
 TEST_F(Destruction, ReleasesTheHeaderListAndEveryBlock) {

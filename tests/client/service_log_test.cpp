@@ -29,10 +29,15 @@ class ServiceLog : public ::testing::Test {
   CZemHttp http{0, 0, 0, 1};  // bound to nothing: only the log is exercised
 };
 
-TEST_F(ServiceLog, FreshObjectKeepsNothingUntilEnabled) {
+TEST_F(ServiceLog, NothingIsKeptUntilEnabledWithUsableSizes) {
   EXPECT_EQ(http.LogAddLine("not kept"), 0);
   EXPECT_EQ(http.GetDbgLineCount(), 0);
   EXPECT_EQ(http.nLogMaxLines, 200);
+  EXPECT_EQ(http.EnableLogging(10, -5, -1), 0);
+  EXPECT_EQ(http.LogAddLine("x"), 0);
+  EXPECT_EQ(http.EnableLogging(-3, 2, 2), 0);
+  EXPECT_EQ(http.LogAddLine("x"), 0);
+  EXPECT_EQ(http.GetDbgLineCount(), 0);
 }
 
 TEST_F(ServiceLog, ArrayGrowsInStepsUpToTheMaximumThenDropsNewLines) {
@@ -111,14 +116,6 @@ TEST_F(ServiceLog, UnrepresentableArrayFailsCleanly) {
   EXPECT_EQ(http.ppszLogLines, nullptr);
   EXPECT_STREQ(http.szLastError, "CZemHttp::AllocLogLines OS exception error: 8");
   EXPECT_EQ(http.GetLastOSError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-}
-
-TEST_F(ServiceLog, NegativeSizesKeepNothing) {
-  EXPECT_EQ(http.EnableLogging(10, -5, -1), 0);
-  EXPECT_EQ(http.LogAddLine("x"), 0);
-  EXPECT_EQ(http.EnableLogging(-3, 2, 2), 0);
-  EXPECT_EQ(http.LogAddLine("x"), 0);
-  EXPECT_EQ(http.GetDbgLineCount(), 0);
 }
 
 TEST_F(ServiceLog, UnreadableOrNullLineText) {

@@ -37,7 +37,6 @@ TEST_F(Execution, AccessTypeFollowsTheProxyMethodLetter) {
   } cases[] = {{"3", "proxy:8080", INTERNET_OPEN_TYPE_PROXY}, {"3", "", INTERNET_OPEN_TYPE_DIRECT},
                {"0", "", INTERNET_OPEN_TYPE_PRECONFIG},        {"4", "", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY},
                {"M", "", INTERNET_OPEN_TYPE_PRECONFIG},        {"W", "", INTERNET_OPEN_TYPE_PROXY}};
-  wininet.ctl().On("InternetQueryOptionA").ProxyInfo(INTERNET_OPEN_TYPE_PROXY, "lib:3128", "<local>");
   for (const Case &c : cases) {
     wininet.ctl().Reset();
     wininet.ctl().On("InternetQueryOptionA").ProxyInfo(INTERNET_OPEN_TYPE_PROXY, "lib:3128", "<local>");

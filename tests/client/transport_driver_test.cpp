@@ -14,6 +14,7 @@
 
 namespace {
 
+using zemtest::Body;
 using zemtest::ConnectionEnd;
 using zemtest::Reply;
 using Lines = std::vector<std::string>;
@@ -22,12 +23,6 @@ using Lines = std::vector<std::string>;
 Lines From(const Lines &lines, const std::string &from) {
   auto start = std::find(lines.begin(), lines.end(), from);
   return Lines(start, lines.end());
-}
-
-std::string Body(CZemHttp &http) {
-  std::string body(http.GetRawData(nullptr), '\0');
-  http.GetRawData(&body[0]);
-  return body;
 }
 
 class Driver : public zemtest::RealClient {

@@ -53,6 +53,13 @@ inline bool Has(const std::vector<std::string> &items, const std::string &item) 
   return false;
 }
 
+// The body of the last answer, as GetRawData copies it.
+inline std::string Body(CZemHttp &http) {
+  std::string body(http.GetRawData(nullptr), '\0');
+  http.GetRawData(&body[0]);
+  return body;
+}
+
 // Log lines with the clock texts of the support library blanked out, so a
 // run's log can be compared line for line.
 inline std::vector<std::string> TimelessLog(CZemHttp &http) {

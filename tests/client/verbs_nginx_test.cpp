@@ -29,7 +29,7 @@ bool ResetPeakResident() { return static_cast<bool>(std::ofstream("/proc/self/cl
 
 bool FileExists(const std::string &path) { return static_cast<bool>(std::ifstream(path)); }
 
-class OnNginx : public ::testing::Test {
+class OnNginx : public zemtest::RealLibraryClient {
  protected:
   static void SetUpTestSuite() { nginx_ = new zemtest::NginxServer(); }
   static void TearDownTestSuite() {
@@ -37,7 +37,7 @@ class OnNginx : public ::testing::Test {
     nginx_ = nullptr;
   }
   void SetUp() override {
-    if (http.CheckSystemAvailable() == 0) FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
+    ASSERT_NO_FATAL_FAILURE(RealLibraryClient::SetUp());
     ASSERT_TRUE(nginx_->ok());
     setenv("SSL_CERT_FILE", nginx_->ca_file().c_str(), 1);
     http.EnableLogging(500, 100, 100);
@@ -45,14 +45,7 @@ class OnNginx : public ::testing::Test {
   }
   void TearDown() override { unsetenv("SSL_CERT_FILE"); }
 
-  std::string Body() {
-    std::string body(http.GetRawData(nullptr), '\0');
-    http.GetRawData(&body[0]);
-    return body;
-  }
-
   static zemtest::NginxServer *nginx_;
-  CZemHttp http;
 };
 
 zemtest::NginxServer *OnNginx::nginx_ = nullptr;
@@ -67,7 +60,7 @@ TEST_F(OnNginx, FileIsStoredFetchedAndDeletedOverHttpAndHttps) {
 
     ASSERT_EQ(http.Get((base + "stored.txt").c_str(), nullptr), 1) << http.szLastError;
     EXPECT_EQ(http.QueryHttpStatusCode(), 200u);
-    EXPECT_EQ(Body(), "file content");
+    EXPECT_EQ(zemtest::Body(http), "file content");
 
     ASSERT_EQ(http.FileDelete(base.c_str(), "stored.txt"), 1) << http.szLastError;
     EXPECT_FALSE(FileExists(nginx_->root() + "/stored.txt")) << base;
@@ -95,7 +88,7 @@ TEST_F(OnNginx, NamedProxyCarriesTheRequest) {
   http.SetHttpStr("3", 5);
   http.SetHttpStr(proxy.Address().c_str(), 7);
   ASSERT_EQ(http.Get(nginx_->HttpUrl("/proxied.txt").c_str(), nullptr), 1) << http.szLastError;
-  EXPECT_EQ(Body(), "via proxy");
+  EXPECT_EQ(zemtest::Body(http), "via proxy");
   EXPECT_NE(proxy.Log().find("proxied.txt"), std::string::npos) << "the request went through the proxy";
   EXPECT_TRUE(zemtest::Has(zemtest::LogLines(http), "Opening Internet using Proxy"));
 }

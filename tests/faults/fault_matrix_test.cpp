@@ -219,10 +219,7 @@ class FaultMatrix : public ::testing::Test {
     DWORD timeout = kReceiveTimeoutMs;
     InternetSetOptionA(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     InternetSetOptionA(nullptr, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-    unsetenv("http_proxy");
-    unsetenv("https_proxy");
-    unsetenv("HTTP_PROXY");
-    unsetenv("HTTPS_PROXY");
+    for (const char *name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"}) unsetenv(name);
   }
   zemtest::ScriptedServer server;
 };
