@@ -25,8 +25,11 @@ cmake --build "$build" -j"$jobs" --target client_tests upload_tests
 # driver serves the hidden windows of the upload engine.
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 # No crash debugger: a test program that crashes ends at once with its
-# failure instead of holding its suite until the time limit.
-export WINEDLLOVERRIDES="winedbg.exe=d;winemenubuilder.exe=d"
+# failure instead of holding its suite until the time limit. The test doubles
+# of the internet and auto-proxy libraries are loaded from a test's folder by
+# their system names: Wine would hand out its own library for such a name
+# unless a file of that name is preferred (its own stays the system's).
+export WINEDLLOVERRIDES="winedbg.exe=d;winemenubuilder.exe=d;wininet=n,b;jsproxy=n,b"
 unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true

@@ -16,25 +16,46 @@ target_include_directories(zemtest_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/su
 target_link_libraries(zemtest_support PUBLIC zemplatform gtest ws2_32)
 target_compile_definitions(zemtest_support PUBLIC
   ZEM_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
-  # The internet-library double is not built for Windows: the programs that
-  # drive the client against it are left out, and a fixture that would load
-  # it fails with the empty path.
-  ZEM_TEST_DOUBLE_PATH="")
+  ZEM_TEST_DOUBLE_PATH="${PROJECT_BINARY_DIR}/testmodules/wininet_double.dll"
+  ZEM_TEST_JSPROXY_DOUBLE_PATH="${PROJECT_BINARY_DIR}/testmodules/jsproxy_double.dll")
 # setenv and unsetenv as the tests use them.
 target_compile_options(zemtest_support PUBLIC -include ${CMAKE_CURRENT_SOURCE_DIR}/support/environment_windows.h)
 
-# The areas whose tests drive the library over real loopback servers or need
-# no internet library at all. Left out: the files that script the double.
-set(ZEM_WINDOWS_TEST_EXCLUDES
-  client/config_discovery_test.cpp client/config_url_test.cpp client/library_binding_test.cpp
-  client/lifecycle_test.cpp client/transport_calls_test.cpp client/wininet_double_test.cpp
-  client/config_headers_test.cpp client/config_settings_test.cpp client/errors_test.cpp)
+# The scripted stand-in for the internet library, as on Linux a module of its
+# own that tests copy into a folder as WININET.DLL. Its message table is a
+# resource here, as the system's FormatMessageA reads it.
+file(GLOB ZEM_DOUBLE_SOURCES CONFIGURE_DEPENDS double/*.cpp)
+list(REMOVE_ITEM ZEM_DOUBLE_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/double/message_table.cpp)
+find_program(ZEM_WINDMC NAMES ${ZEM_MINGW_TRIPLET}-windmc windmc REQUIRED)
+set(ZEM_DOUBLE_MC_DIR ${CMAKE_CURRENT_BINARY_DIR}/double_messages)
+add_custom_command(OUTPUT ${ZEM_DOUBLE_MC_DIR}/message_table.rc ${ZEM_DOUBLE_MC_DIR}/MSG00409.bin
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ZEM_DOUBLE_MC_DIR}
+  COMMAND ${ZEM_WINDMC} -r ${ZEM_DOUBLE_MC_DIR} -h ${ZEM_DOUBLE_MC_DIR}
+          ${CMAKE_CURRENT_SOURCE_DIR}/double/message_table.mc
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/double/message_table.mc VERBATIM)
+add_library(wininet_double MODULE ${ZEM_DOUBLE_SOURCES} ${ZEM_DOUBLE_MC_DIR}/message_table.rc)
+target_include_directories(wininet_double PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/double ${ZEM_DOUBLE_MC_DIR})
+# The double defines what the SDK's headers declare as imports.
+target_compile_definitions(wininet_double PRIVATE "ZEM_EXPORT=__declspec(dllexport)" "DECLSPEC_IMPORT=")
+target_link_libraries(wininet_double PRIVATE zemplatform)
+set_target_properties(wininet_double PROPERTIES PREFIX "" SUFFIX ".dll" OUTPUT_NAME wininet_double
+  LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/testmodules)
+
+# The stand-in for the auto-proxy library, copied by tests into a folder as
+# jsproxy.dll.
+file(GLOB ZEM_JSPROXY_DOUBLE_SOURCES CONFIGURE_DEPENDS double/jsproxy_double/*.cpp)
+add_library(jsproxy_double MODULE ${ZEM_JSPROXY_DOUBLE_SOURCES})
+target_compile_definitions(jsproxy_double PRIVATE "ZEM_EXPORT=__declspec(dllexport)" "DECLSPEC_IMPORT=")
+target_link_libraries(jsproxy_double PRIVATE zemplatform)
+set_target_properties(jsproxy_double PROPERTIES PREFIX "" SUFFIX ".dll" OUTPUT_NAME jsproxy_double
+  LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/testmodules)
+
+# Both suites whole: the client's tests that script the double load it as on
+# Linux.
 foreach(area client upload)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*_test.cpp)
-  foreach(excluded IN LISTS ZEM_WINDOWS_TEST_EXCLUDES)
-    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
-  endforeach()
   add_executable(${area}_tests ${sources})
+  add_dependencies(${area}_tests wininet_double jsproxy_double)
   # Some tests call the system's internet library directly, as the client does.
   target_link_libraries(${area}_tests PRIVATE zemtest_support gtest_main zemhttp wininet)
 endforeach()

@@ -9,6 +9,10 @@
 
 using namespace zemdouble;
 
+// The exports under their plain names, with the library's calling convention.
+// Not the library header's own linkage macros: the SDK's declare imports.
+#define DOUBLE_API(type) extern "C" ZEM_EXPORT type WINAPI
+
 namespace {
 
 // A text's length argument as CallBuilder::Text takes it: the marker value
@@ -54,14 +58,14 @@ BOOL AnswerText(CallBuilder &b, const std::string &default_text, char *buffer, D
 
 }  // namespace
 
-INTERNETAPI HINTERNET WINAPI InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpszProxy,
+DOUBLE_API(HINTERNET) InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpszProxy,
                                            LPCSTR lpszProxyBypass, DWORD dwFlags) {
   CallBuilder b("InternetOpenA");
   b.Text(lpszAgent).Number(dwAccessType).Text(lpszProxy).Text(lpszProxyBypass).Number(dwFlags);
   return AnswerHandle(b);
 }
 
-INTERNETAPI HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, INTERNET_PORT nServerPort,
+DOUBLE_API(HINTERNET) InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, INTERNET_PORT nServerPort,
                                               LPCSTR lpszUserName, LPCSTR lpszPassword, DWORD dwService,
                                               DWORD dwFlags, DWORD_PTR dwContext) {
   CallBuilder b("InternetConnectA");
@@ -70,13 +74,13 @@ INTERNETAPI HINTERNET WINAPI InternetConnectA(HINTERNET hInternet, LPCSTR lpszSe
   return AnswerHandle(b);
 }
 
-BOOLAPI InternetCloseHandle(HINTERNET hInternet) {
+DOUBLE_API(BOOL) InternetCloseHandle(HINTERNET hInternet) {
   CallBuilder b("InternetCloseHandle");
   b.Pointer(hInternet);
   return AnswerBool(b);
 }
 
-INTERNETAPI HINTERNET WINAPI HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lpszObjectName,
+DOUBLE_API(HINTERNET) HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lpszObjectName,
                                               LPCSTR lpszVersion, LPCSTR lpszReferrer, LPCSTR *lplpszAcceptTypes,
                                               DWORD dwFlags, DWORD_PTR dwContext) {
   CallBuilder b("HttpOpenRequestA");
@@ -85,14 +89,14 @@ INTERNETAPI HINTERNET WINAPI HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVer
   return AnswerHandle(b);
 }
 
-BOOLAPI HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, DWORD dwModifiers) {
+DOUBLE_API(BOOL) HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, DWORD dwModifiers) {
   CallBuilder b("HttpAddRequestHeadersA");
   b.Pointer(hRequest).Text(lpszHeaders, LengthOrWhole(dwHeadersLength, static_cast<DWORD>(-1)));
   b.Number(dwHeadersLength).Number(dwModifiers);
   return AnswerBool(b);
 }
 
-BOOLAPI HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
+DOUBLE_API(BOOL) HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
                          DWORD dwOptionalLength) {
   CallBuilder b("HttpSendRequestA");
   b.Pointer(hRequest).Text(lpszHeaders, LengthOrWhole(dwHeadersLength, static_cast<DWORD>(-1)));
@@ -100,20 +104,20 @@ BOOLAPI HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeaders
   return AnswerBool(b);
 }
 
-BOOLAPI HttpSendRequestExA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersIn, LPINTERNET_BUFFERSA lpBuffersOut,
+DOUBLE_API(BOOL) HttpSendRequestExA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersIn, LPINTERNET_BUFFERSA lpBuffersOut,
                            DWORD dwFlags, DWORD_PTR dwContext) {
   CallBuilder b("HttpSendRequestExA");
   b.Pointer(hRequest).Pointer(lpBuffersIn).Pointer(lpBuffersOut).Number(dwFlags).Number(dwContext);
   return AnswerBool(b);
 }
 
-BOOLAPI HttpEndRequestA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
+DOUBLE_API(BOOL) HttpEndRequestA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
   CallBuilder b("HttpEndRequestA");
   b.Pointer(hRequest).Pointer(lpBuffersOut).Number(dwFlags).Number(dwContext);
   return AnswerBool(b);
 }
 
-BOOLAPI HttpQueryInfoA(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
+DOUBLE_API(BOOL) HttpQueryInfoA(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
                        LPDWORD lpdwIndex) {
   CallBuilder b("HttpQueryInfoA");
   b.Pointer(hRequest).Number(dwInfoLevel).Pointer(lpBuffer).DwordIn(lpdwBufferLength).DwordIn(lpdwIndex);
@@ -128,7 +132,7 @@ BOOLAPI HttpQueryInfoA(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, L
   }));
 }
 
-BOOLAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD dwFlags,
+DOUBLE_API(BOOL) InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD dwFlags,
                                    DWORD_PTR dwContext) {
   CallBuilder b("InternetQueryDataAvailable");
   b.Pointer(hFile).Pointer(lpdwNumberOfBytesAvailable).Number(dwFlags).Number(dwContext);
@@ -140,7 +144,7 @@ BOOLAPI InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAva
   }));
 }
 
-BOOLAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
+DOUBLE_API(BOOL) InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
                          LPDWORD lpdwNumberOfBytesRead) {
   CallBuilder b("InternetReadFile");
   b.Pointer(hFile).Pointer(lpBuffer).Number(dwNumberOfBytesToRead).Pointer(lpdwNumberOfBytesRead);
@@ -154,13 +158,13 @@ BOOLAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytes
   return static_cast<BOOL>(Respond(b, deliver, dwNumberOfBytesToRead));
 }
 
-BOOLAPI InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
+DOUBLE_API(BOOL) InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
   CallBuilder b("InternetReadFileExA");
   b.Pointer(hFile).Pointer(lpBuffersOut).Number(dwFlags).Number(dwContext);
   return AnswerBool(b);
 }
 
-BOOLAPI InternetWriteFile(HINTERNET hFile, LPCVOID lpBuffer, DWORD dwNumberOfBytesToWrite,
+DOUBLE_API(BOOL) InternetWriteFile(HINTERNET hFile, LPCVOID lpBuffer, DWORD dwNumberOfBytesToWrite,
                           LPDWORD lpdwNumberOfBytesWritten) {
   CallBuilder b("InternetWriteFile");
   b.Pointer(hFile).Text(static_cast<const char *>(lpBuffer), dwNumberOfBytesToWrite).Number(dwNumberOfBytesToWrite);
@@ -171,7 +175,7 @@ BOOLAPI InternetWriteFile(HINTERNET hFile, LPCVOID lpBuffer, DWORD dwNumberOfByt
   }));
 }
 
-BOOLAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength) {
+DOUBLE_API(BOOL) InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength) {
   CallBuilder b("InternetSetOptionA");
   b.Pointer(hInternet).Number(dwOption).Text(static_cast<const char *>(lpBuffer), dwBufferLength);
   // A number option is also readable as a value.
@@ -184,7 +188,7 @@ BOOLAPI InternetSetOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer,
   return AnswerBool(b);
 }
 
-BOOLAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, LPDWORD lpdwBufferLength) {
+DOUBLE_API(BOOL) InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, LPDWORD lpdwBufferLength) {
   CallBuilder b("InternetQueryOptionA");
   b.Pointer(hInternet).Number(dwOption).Pointer(lpBuffer).DwordIn(lpdwBufferLength);
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
@@ -197,7 +201,7 @@ BOOLAPI InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffe
   }));
 }
 
-INTERNETAPI INTERNET_STATUS_CALLBACK WINAPI InternetSetStatusCallbackA(HINTERNET hInternet,
+DOUBLE_API(INTERNET_STATUS_CALLBACK) InternetSetStatusCallbackA(HINTERNET hInternet,
                                                                        INTERNET_STATUS_CALLBACK lpfnInternetCallback) {
   CallBuilder b("InternetSetStatusCallbackA");
   b.Pointer(hInternet).Number(reinterpret_cast<uintptr_t>(lpfnInternetCallback));
@@ -205,7 +209,7 @@ INTERNETAPI INTERNET_STATUS_CALLBACK WINAPI InternetSetStatusCallbackA(HINTERNET
   return reinterpret_cast<INTERNET_STATUS_CALLBACK>(static_cast<uintptr_t>(r));
 }
 
-INTERNETAPI void WINAPI InternetStatusCallbackA(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
+DOUBLE_API(void) InternetStatusCallbackA(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
                                                 LPVOID lpvStatusInformation, DWORD dwStatusInformationLength) {
   CallBuilder b("InternetStatusCallbackA");
   b.Pointer(hInternet).Number(dwContext).Number(dwInternetStatus).Pointer(lpvStatusInformation);
@@ -213,7 +217,7 @@ INTERNETAPI void WINAPI InternetStatusCallbackA(HINTERNET hInternet, DWORD_PTR d
   AnswerPlain(b, 0);
 }
 
-BOOLAPI InternetGetLastResponseInfoA(LPDWORD lpdwError, LPSTR lpszBuffer, LPDWORD lpdwBufferLength) {
+DOUBLE_API(BOOL) InternetGetLastResponseInfoA(LPDWORD lpdwError, LPSTR lpszBuffer, LPDWORD lpdwBufferLength) {
   CallBuilder b("InternetGetLastResponseInfoA");
   b.Pointer(lpdwError).Pointer(lpszBuffer).DwordIn(lpdwBufferLength);
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
@@ -223,7 +227,7 @@ BOOLAPI InternetGetLastResponseInfoA(LPDWORD lpdwError, LPSTR lpszBuffer, LPDWOR
   }));
 }
 
-BOOLAPI InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDWORD lpdwBufferLength, DWORD dwFlags) {
+DOUBLE_API(BOOL) InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDWORD lpdwBufferLength, DWORD dwFlags) {
   CallBuilder b("InternetCanonicalizeUrlA");
   b.Text(lpszUrl).Pointer(lpszBuffer).DwordIn(lpdwBufferLength).Number(dwFlags);
   if (lpszUrl == nullptr) {
@@ -236,7 +240,7 @@ BOOLAPI InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDWORD lpdwB
   return AnswerText(b, lpszUrl, lpszBuffer, lpdwBufferLength);
 }
 
-BOOLAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPURL_COMPONENTSA lpUrlComponents) {
+DOUBLE_API(BOOL) InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPURL_COMPONENTSA lpUrlComponents) {
   CallBuilder b("InternetCrackUrlA");
   b.Text(lpszUrl, LengthOrWhole(dwUrlLength, 0)).Number(dwUrlLength).Number(dwFlags);
   b.Pointer(lpUrlComponents);
@@ -244,19 +248,19 @@ BOOLAPI InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPUR
       Respond(b, [&](const Answer &) -> uint64_t { return CrackUrl(lpszUrl, dwUrlLength, lpUrlComponents); }));
 }
 
-BOOLAPI InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl, LPDWORD lpdwUrlLength) {
+DOUBLE_API(BOOL) InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl, LPDWORD lpdwUrlLength) {
   CallBuilder b("InternetCreateUrlA");
   b.Pointer(lpUrlComponents).Number(dwFlags).Pointer(lpszUrl).DwordIn(lpdwUrlLength);
   return AnswerText(b, "", lpszUrl, lpdwUrlLength);
 }
 
-BOOLAPI InternetGetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCookieData, LPDWORD lpdwSize) {
+DOUBLE_API(BOOL) InternetGetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCookieData, LPDWORD lpdwSize) {
   CallBuilder b("InternetGetCookieA");
   b.Text(lpszUrl).Text(lpszCookieName).Pointer(lpszCookieData).DwordIn(lpdwSize);
   return AnswerText(b, "", lpszCookieData, lpdwSize);
 }
 
-BOOLAPI InternetGetCookieExA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCookieData, LPDWORD lpdwSize,
+DOUBLE_API(BOOL) InternetGetCookieExA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCookieData, LPDWORD lpdwSize,
                              DWORD dwFlags, LPVOID lpReserved) {
   CallBuilder b("InternetGetCookieExA");
   b.Text(lpszUrl).Text(lpszCookieName).Pointer(lpszCookieData).DwordIn(lpdwSize).Number(dwFlags);
@@ -264,32 +268,32 @@ BOOLAPI InternetGetCookieExA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCo
   return AnswerText(b, "", lpszCookieData, lpdwSize);
 }
 
-BOOLAPI InternetSetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPCSTR lpszCookieData) {
+DOUBLE_API(BOOL) InternetSetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPCSTR lpszCookieData) {
   CallBuilder b("InternetSetCookieA");
   b.Text(lpszUrl).Text(lpszCookieName).Text(lpszCookieData);
   return AnswerBool(b);
 }
 
-INTERNETAPI DWORD WINAPI InternetErrorDlg(HWND hWnd, HINTERNET hRequest, DWORD dwError, DWORD dwFlags,
+DOUBLE_API(DWORD) InternetErrorDlg(HWND hWnd, HINTERNET hRequest, DWORD dwError, DWORD dwFlags,
                                           LPVOID *lppvData) {
   CallBuilder b("InternetErrorDlg");
   b.Pointer(hWnd).Pointer(hRequest).Number(dwError).Number(dwFlags).Pointer(lppvData);
   return static_cast<DWORD>(AnswerPlain(b, ERROR_SUCCESS));
 }
 
-BOOLAPI DetectAutoProxyUrl(LPSTR lpszAutoProxyUrl, DWORD dwAutoProxyUrlLength, DWORD dwDetectFlags) {
+DOUBLE_API(BOOL) DetectAutoProxyUrl(LPSTR lpszAutoProxyUrl, DWORD dwAutoProxyUrlLength, DWORD dwDetectFlags) {
   CallBuilder b("DetectAutoProxyUrl");
   b.Pointer(lpszAutoProxyUrl).Number(dwAutoProxyUrlLength).Number(dwDetectFlags);
   return AnswerBool(b);
 }
 
-BOOLAPI InternetInitializeAutoProxyDll(DWORD dwReserved) {
+DOUBLE_API(BOOL) InternetInitializeAutoProxyDll(DWORD dwReserved) {
   CallBuilder b("InternetInitializeAutoProxyDll");
   b.Number(dwReserved);
   return AnswerBool(b);
 }
 
-BOOLAPI InternetAutodialHangup(DWORD dwReserved) {
+DOUBLE_API(BOOL) InternetAutodialHangup(DWORD dwReserved) {
   CallBuilder b("InternetAutodialHangup");
   b.Number(dwReserved);
   return AnswerBool(b);

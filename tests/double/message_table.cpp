@@ -1,5 +1,6 @@
 // The double's message table, read by FormatMessageA for the module: a few
-// of the codes the client's error texts look up.
+// of the codes the client's error texts look up. The Windows build has the
+// same texts as a resource (message_table.mc).
 #include "double_state.h"
 
 constexpr size_t kMessageSlots = 5;  // the last slot ends the table
