@@ -12,6 +12,7 @@
 #include "ZemHttp.h"
 #include "tests/client/config_test_util.h"
 #include "tests/double/jsproxy_double/jsproxy_double.h"
+#include "under_wine.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ TEST_F(DiscoveryOnRealLibrary, NoProxyInTheEnvironmentMeansDirectAccess) {
 }
 
 TEST_F(DiscoveryOnRealLibrary, EnvironmentProxyIsCopiedIntoTheRecord) {
+  ZEMTEST_NOT_ON_WINDOWS(zemtest::windows::kEnvironmentProxy);
   ProxyEnvironment proxy({{"http_proxy", "http://gw.example:3128"},
                           {"HTTPS_PROXY", "http://gw.example:3129"},
                           {"no_proxy", "localhost,.lan"}});
@@ -135,6 +137,7 @@ class AutoProxy : public zemtest::LoggingClient {
 };
 
 TEST_F(AutoProxy, LoadFailureIsRecordedAndTriedAgainNextTime) {
+  ZEMTEST_NOT_ON_WINDOWS(zemtest::windows::kSystemFolderFirst);
   // The platform provides the library, but a program's own copy in the
   // current folder comes first: here one that cannot be loaded.
   dir.write("jsproxy.dll", "not a module");
@@ -187,6 +190,7 @@ TEST_F(AutoProxy, QueryErrorsAndEmptyAnswers) {
 }
 
 TEST_F(AutoProxy, LibraryWithoutTheLookupIsKeptButNeverAsked) {
+  ZEMTEST_NOT_ON_WINDOWS(zemtest::windows::kSystemFolderFirst);
   // A module of another kind under the name: it loads but lacks the export.
   dir.copy_in(ZEM_TEST_DOUBLE_PATH, "jsproxy.dll");
   EXPECT_EQ(http.AttemptAutoProxyUrl(szHost), 0);

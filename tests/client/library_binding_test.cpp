@@ -56,11 +56,14 @@ std::vector<std::pair<std::string, Entry>> Table(const CZemHttp &h) {
   };
 }
 
+// A module's file, and a path to compare it with, in the system's spelling
+// (Windows names its folders with backslashes).
 std::string ModuleFile(HMODULE hModule) {
   char szPath[1024] = "";
   GetModuleFileNameA(hModule, szPath, sizeof szPath);
   return szPath;
 }
+std::string Spelled(const std::string &path) { return std::filesystem::path(path).make_preferred().string(); }
 
 TEST(LibraryBinding, EveryExportIsBoundFromTheChosenFolder) {
   zemtest::WinInetDouble wininet;
@@ -71,7 +74,7 @@ TEST(LibraryBinding, EveryExportIsBoundFromTheChosenFolder) {
 
   ASSERT_EQ(http.SetModulePath(wininet.folder().c_str()), 1);
   ASSERT_EQ(http.LoadWinInet(), 1);
-  EXPECT_EQ(ModuleFile(http.hWinInet), wininet.path());
+  EXPECT_EQ(ModuleFile(http.hWinInet), Spelled(wininet.path()));
   EXPECT_EQ(http.CheckSystemAvailable(), 1);
 
   const auto table = Table(http);
@@ -96,6 +99,11 @@ TEST(LibraryBinding, DefaultObjectBindsThePlatformsLibraryAndItsMessages) {
   CZemHttp http;
   EXPECT_EQ(http.CheckSystemAvailable(), 1) << http.szLastError;
   for (const auto &entry : Table(http)) {
+#ifdef _WIN32
+    // The system's library exports no function of that name: the slot is
+    // typed as the status callback.
+    if (entry.first == "InternetStatusCallbackA") continue;
+#endif
     if (!entry.first.empty()) {
       EXPECT_NE(entry.second, nullptr) << entry.first;
     }
@@ -131,7 +139,7 @@ TEST(LibraryBinding, LongModulePathIsCutTo246CharactersBeforeTheName) {
   CZemHttp http(0, 0, 0, 1);
   ASSERT_EQ(http.SetModulePath(longPath.c_str()), 1);
   ASSERT_EQ(http.LoadWinInet(), 1) << http.szLastError;
-  EXPECT_EQ(ModuleFile(http.hWinInet), folder + "/WININET.DLL");
+  EXPECT_EQ(ModuleFile(http.hWinInet), Spelled(folder + "/WININET.DLL"));
 }
 
 // A folder without the library, and one whose WININET.DLL is no library.
@@ -159,8 +167,14 @@ TEST(LibraryBinding, MissingOrUnloadableLibraryIsRecordedAndTheObjectStaysUsable
 TEST(LibraryBinding, WinHttpChoiceBindsNothing) {
   {
     CZemHttp http(1, 2, 3, 1);
+#ifdef _WIN32
+    // The system has a WINHTTP.DLL of its own: loaded, nothing bound.
+    EXPECT_NE(http.hWinInet, nullptr) << http.szLastError;
+    for (const auto &entry : Table(http)) EXPECT_EQ(entry.second, nullptr) << entry.first;
+#else
     EXPECT_EQ(http.hWinInet, nullptr) << "no WINHTTP.DLL is provided on this platform";
     EXPECT_STREQ(http.szLastError, "CZemHttp::LoadWinHttp OS exception error#: 126");
+#endif
     EXPECT_EQ(http.CheckSystemAvailable(), 0);
   }
   // Found in the current folder, the library is loaded but still nothing is

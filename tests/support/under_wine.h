@@ -64,6 +64,10 @@ constexpr char kLengthOnEveryVerb[] =
 namespace windows {
 constexpr char kBareProfileName[] =
     "the system's profile reader looks for a file name without a folder in the Windows folder, not the current one";
+constexpr char kSystemFolderFirst[] =
+    "the system's own jsproxy.dll is found before a file of that name in the current folder";
+constexpr char kEnvironmentProxy[] =
+    "the proxy taken from http_proxy, https_proxy and no_proxy is the Linux platform's convention";
 }  // namespace windows
 
 // The rows of a table test that need what Wine lacks: Runs tells whether a
