@@ -59,31 +59,53 @@ export ZEMTEST_LAUNCHER=127.0.0.1:$(cat "$port_file")
 
 # Each test in a process of its own, as CTest runs them on Linux, so that
 # what one test leaves behind in the process cannot decide another's outcome;
-# each within its own limit. Both suites at once.
+# each within its own limit. WINE_WORKERS (default 3) of them at a time, from
+# both suites: a Wine process spends much of its start waiting.
 read -r -a suites <<<"${WINE_SUITES:-client_tests upload_tests}"
-run_suite() {
-  local suite=$1 log=$build/$1.log group="" name rc broken=0
-  : >"$log"
-  cd "$build/bin"
-  while IFS= read -r name; do
-    name=${name%%#*} name=${name//[[:space:]]/}
-    [ -z "$name" ] && continue
-    case $name in *.) group=$name; continue ;; esac
+workers=${WINE_WORKERS:-3}
+runs=$build/wine-runs
+rm -rf "$runs"
+mkdir -p "$runs"
+run_one() {  # suite test: its output in $runs/suite/test.log, a note when it ended without a result
+  local suite=$1 test=$2 log=$runs/$1/$2.log rc=0
+  (cd "$build/bin" && timeout "$limit" "$wine" "$suite.exe" --gtest_filter="$test") >"$log" 2>&1 || rc=$?
+  if [ "$rc" != 0 ] && ! tr -d '\r' <"$log" | grep -qE "^\[  FAILED  \] $test \("; then
+    echo "$test ended with status $rc$([ "$rc" = 124 ] && echo ", at the time limit of $limit s")" >>"$log"
+  fi
+}
+export -f run_one
+export build wine limit runs
+for suite in "${suites[@]}"; do
+  mkdir -p "$runs/$suite"
+  group=""
+  # The listing: "Group." lines, each followed by its "  Test" lines (a
+  # comment after "#" for parameterised ones); anything else is a banner.
+  while IFS= read -r line; do
+    case $line in
+      "  "*) name=${line%%#*} name=${name//[[:space:]]/} ;;
+      *.) group=$line; continue ;;
+      *) continue ;;
+    esac
+    [ -n "$group" ] && [ -n "$name" ] || continue
     # shellcheck disable=SC2053  # the filter is a pattern on purpose
     [[ "$group$name" == ${WINE_TEST_FILTER:-*} ]] || continue
-    rc=0
-    timeout "$limit" "$wine" "$suite.exe" --gtest_filter="$group$name" >>"$log" 2>&1 || rc=$?
-    if [ "$rc" != 0 ] && ! tr -d '\r' <"$log" | grep -qE "^\[  FAILED  \] $group$name \("; then
-      echo "$group$name ended with status $rc$([ "$rc" = 124 ] && echo ", at the time limit of $limit s")" >>"$log"
-      broken=1
-    fi
-  done < <("$wine" "$suite.exe" --gtest_list_tests | tr -d '\r')
-  echo "$broken" >"$build/$suite.rc"
-}
+    echo "$suite $group$name"
+  done < <(cd "$build/bin" && "$wine" "$suite.exe" --gtest_list_tests | tr -d '\r')
+done >"$runs/list"
+# A test that ends without a result is noted in its log, and counted below.
+xargs -P "$workers" -L 1 bash -c 'run_one "$0" "$1"' <"$runs/list" || true
 for suite in "${suites[@]}"; do
-  run_suite "$suite" &
+  # One log per suite, in the suite's own order.
+  while read -r s test; do
+    [ "$s" = "$suite" ] || continue
+    cat "$runs/$suite/$test.log" 2>/dev/null || echo "$test ended with status unknown: it left no log"
+  done <"$runs/list" >"$build/$suite.log"
+  # A suite that could not even list its tests ran nothing: that is no pass.
+  if ! grep -q "^$suite " "$runs/list" && [ -z "${WINE_TEST_FILTER:-}" ]; then
+    echo "$suite ended with status unknown: it listed no tests" >>"$build/$suite.log"
+  fi
+  if grep -q "ended with status" "$build/$suite.log"; then echo 1; else echo 0; fi >"$build/$suite.rc"
 done
-wait $(jobs -p | grep -v "^$launcher\$") || true
 
 count() { grep -cE "^\[ +$1 +\] .* \([0-9]+ ms\)\$" "$2" || true; }
 total_pass=0 total_fail=0 total_skip=0 broken=0
