@@ -47,7 +47,9 @@ class LoggingClient : public ::testing::Test {
 class RealLibraryClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (http.CheckSystemAvailable() == 0) FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
+    if (http.CheckSystemAvailable() == 0) {
+      FAIL() << "WININET.DLL could not be loaded (it is always built): " << http.szLastError;
+    }
   }
   CZemHttp http;
 };

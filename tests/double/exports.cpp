@@ -58,16 +58,16 @@ BOOL AnswerText(CallBuilder &b, const std::string &default_text, char *buffer, D
 
 }  // namespace
 
-DOUBLE_API(HINTERNET) InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpszProxy,
-                                           LPCSTR lpszProxyBypass, DWORD dwFlags) {
+DOUBLE_API(HINTERNET) InternetOpenA(LPCSTR lpszAgent, DWORD dwAccessType, LPCSTR lpszProxy, LPCSTR lpszProxyBypass,
+                                    DWORD dwFlags) {
   CallBuilder b("InternetOpenA");
   b.Text(lpszAgent).Number(dwAccessType).Text(lpszProxy).Text(lpszProxyBypass).Number(dwFlags);
   return AnswerHandle(b);
 }
 
 DOUBLE_API(HINTERNET) InternetConnectA(HINTERNET hInternet, LPCSTR lpszServerName, INTERNET_PORT nServerPort,
-                                              LPCSTR lpszUserName, LPCSTR lpszPassword, DWORD dwService,
-                                              DWORD dwFlags, DWORD_PTR dwContext) {
+                                       LPCSTR lpszUserName, LPCSTR lpszPassword, DWORD dwService, DWORD dwFlags,
+                                       DWORD_PTR dwContext) {
   CallBuilder b("InternetConnectA");
   b.Pointer(hInternet).Text(lpszServerName).Number(nServerPort).Text(lpszUserName).Text(lpszPassword);
   b.Number(dwService).Number(dwFlags).Number(dwContext);
@@ -80,16 +80,17 @@ DOUBLE_API(BOOL) InternetCloseHandle(HINTERNET hInternet) {
   return AnswerBool(b);
 }
 
-DOUBLE_API(HINTERNET) HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lpszObjectName,
-                                              LPCSTR lpszVersion, LPCSTR lpszReferrer, LPCSTR *lplpszAcceptTypes,
-                                              DWORD dwFlags, DWORD_PTR dwContext) {
+DOUBLE_API(HINTERNET) HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lpszObjectName, LPCSTR lpszVersion,
+                                       LPCSTR lpszReferrer, LPCSTR *lplpszAcceptTypes, DWORD dwFlags,
+                                       DWORD_PTR dwContext) {
   CallBuilder b("HttpOpenRequestA");
   b.Pointer(hConnect).Text(lpszVerb).Text(lpszObjectName).Text(lpszVersion).Text(lpszReferrer);
   b.Pointer(lplpszAcceptTypes).Number(dwFlags).Number(dwContext);
   return AnswerHandle(b);
 }
 
-DOUBLE_API(BOOL) HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, DWORD dwModifiers) {
+DOUBLE_API(BOOL) HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength,
+                                        DWORD dwModifiers) {
   CallBuilder b("HttpAddRequestHeadersA");
   b.Pointer(hRequest).Text(lpszHeaders, LengthOrWhole(dwHeadersLength, static_cast<DWORD>(-1)));
   b.Number(dwHeadersLength).Number(dwModifiers);
@@ -97,43 +98,43 @@ DOUBLE_API(BOOL) HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, 
 }
 
 DOUBLE_API(BOOL) HttpSendRequestA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
-                         DWORD dwOptionalLength) {
+                                  DWORD dwOptionalLength) {
   CallBuilder b("HttpSendRequestA");
   b.Pointer(hRequest).Text(lpszHeaders, LengthOrWhole(dwHeadersLength, static_cast<DWORD>(-1)));
   b.Number(dwHeadersLength).Text(static_cast<const char *>(lpOptional), dwOptionalLength).Number(dwOptionalLength);
   return AnswerBool(b);
 }
 
-DOUBLE_API(BOOL) HttpSendRequestExA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersIn, LPINTERNET_BUFFERSA lpBuffersOut,
-                           DWORD dwFlags, DWORD_PTR dwContext) {
+DOUBLE_API(BOOL) HttpSendRequestExA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersIn,
+                                    LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
   CallBuilder b("HttpSendRequestExA");
   b.Pointer(hRequest).Pointer(lpBuffersIn).Pointer(lpBuffersOut).Number(dwFlags).Number(dwContext);
   return AnswerBool(b);
 }
 
-DOUBLE_API(BOOL) HttpEndRequestA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
+DOUBLE_API(BOOL) HttpEndRequestA(HINTERNET hRequest, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags,
+                                 DWORD_PTR dwContext) {
   CallBuilder b("HttpEndRequestA");
   b.Pointer(hRequest).Pointer(lpBuffersOut).Number(dwFlags).Number(dwContext);
   return AnswerBool(b);
 }
 
 DOUBLE_API(BOOL) HttpQueryInfoA(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
-                       LPDWORD lpdwIndex) {
+                                LPDWORD lpdwIndex) {
   CallBuilder b("HttpQueryInfoA");
   b.Pointer(hRequest).Number(dwInfoLevel).Pointer(lpBuffer).DwordIn(lpdwBufferLength).DwordIn(lpdwIndex);
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
     if (a.kind != Answer::kData) return QueryInfoDefault(dwInfoLevel, lpBuffer, lpdwBufferLength);
     if (dwInfoLevel & HTTP_QUERY_FLAG_NUMBER) {
       DWORD number = static_cast<DWORD>(std::strtoul(a.data.c_str(), nullptr, 10));
-      return PutBytes(std::string(reinterpret_cast<const char *>(&number), sizeof number), lpBuffer,
-                      lpdwBufferLength);
+      return PutBytes(std::string(reinterpret_cast<const char *>(&number), sizeof number), lpBuffer, lpdwBufferLength);
     }
     return PutText(a.data, static_cast<char *>(lpBuffer), lpdwBufferLength);
   }));
 }
 
 DOUBLE_API(BOOL) InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberOfBytesAvailable, DWORD dwFlags,
-                                   DWORD_PTR dwContext) {
+                                            DWORD_PTR dwContext) {
   CallBuilder b("InternetQueryDataAvailable");
   b.Pointer(hFile).Pointer(lpdwNumberOfBytesAvailable).Number(dwFlags).Number(dwContext);
   return static_cast<BOOL>(Respond(b, [&](const Answer &a) -> uint64_t {
@@ -145,7 +146,7 @@ DOUBLE_API(BOOL) InternetQueryDataAvailable(HINTERNET hFile, LPDWORD lpdwNumberO
 }
 
 DOUBLE_API(BOOL) InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
-                         LPDWORD lpdwNumberOfBytesRead) {
+                                  LPDWORD lpdwNumberOfBytesRead) {
   CallBuilder b("InternetReadFile");
   b.Pointer(hFile).Pointer(lpBuffer).Number(dwNumberOfBytesToRead).Pointer(lpdwNumberOfBytesRead);
   auto deliver = [&](const Answer &a) -> uint64_t {
@@ -158,14 +159,15 @@ DOUBLE_API(BOOL) InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumb
   return static_cast<BOOL>(Respond(b, deliver, dwNumberOfBytesToRead));
 }
 
-DOUBLE_API(BOOL) InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext) {
+DOUBLE_API(BOOL) InternetReadFileExA(HINTERNET hFile, LPINTERNET_BUFFERSA lpBuffersOut, DWORD dwFlags,
+                                     DWORD_PTR dwContext) {
   CallBuilder b("InternetReadFileExA");
   b.Pointer(hFile).Pointer(lpBuffersOut).Number(dwFlags).Number(dwContext);
   return AnswerBool(b);
 }
 
 DOUBLE_API(BOOL) InternetWriteFile(HINTERNET hFile, LPCVOID lpBuffer, DWORD dwNumberOfBytesToWrite,
-                          LPDWORD lpdwNumberOfBytesWritten) {
+                                   LPDWORD lpdwNumberOfBytesWritten) {
   CallBuilder b("InternetWriteFile");
   b.Pointer(hFile).Text(static_cast<const char *>(lpBuffer), dwNumberOfBytesToWrite).Number(dwNumberOfBytesToWrite);
   b.Pointer(lpdwNumberOfBytesWritten);
@@ -202,7 +204,7 @@ DOUBLE_API(BOOL) InternetQueryOptionA(HINTERNET hInternet, DWORD dwOption, LPVOI
 }
 
 DOUBLE_API(INTERNET_STATUS_CALLBACK) InternetSetStatusCallbackA(HINTERNET hInternet,
-                                                                       INTERNET_STATUS_CALLBACK lpfnInternetCallback) {
+                                                                INTERNET_STATUS_CALLBACK lpfnInternetCallback) {
   CallBuilder b("InternetSetStatusCallbackA");
   b.Pointer(hInternet).Number(reinterpret_cast<uintptr_t>(lpfnInternetCallback));
   uint64_t r = AnswerPlain(b, 0);  // no callback was set before
@@ -210,7 +212,7 @@ DOUBLE_API(INTERNET_STATUS_CALLBACK) InternetSetStatusCallbackA(HINTERNET hInter
 }
 
 DOUBLE_API(void) InternetStatusCallbackA(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
-                                                LPVOID lpvStatusInformation, DWORD dwStatusInformationLength) {
+                                         LPVOID lpvStatusInformation, DWORD dwStatusInformationLength) {
   CallBuilder b("InternetStatusCallbackA");
   b.Pointer(hInternet).Number(dwContext).Number(dwInternetStatus).Pointer(lpvStatusInformation);
   b.Number(dwStatusInformationLength);
@@ -240,7 +242,8 @@ DOUBLE_API(BOOL) InternetCanonicalizeUrlA(LPCSTR lpszUrl, LPSTR lpszBuffer, LPDW
   return AnswerText(b, lpszUrl, lpszBuffer, lpdwBufferLength);
 }
 
-DOUBLE_API(BOOL) InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, LPURL_COMPONENTSA lpUrlComponents) {
+DOUBLE_API(BOOL) InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags,
+                                   LPURL_COMPONENTSA lpUrlComponents) {
   CallBuilder b("InternetCrackUrlA");
   b.Text(lpszUrl, LengthOrWhole(dwUrlLength, 0)).Number(dwUrlLength).Number(dwFlags);
   b.Pointer(lpUrlComponents);
@@ -248,7 +251,8 @@ DOUBLE_API(BOOL) InternetCrackUrlA(LPCSTR lpszUrl, DWORD dwUrlLength, DWORD dwFl
       Respond(b, [&](const Answer &) -> uint64_t { return CrackUrl(lpszUrl, dwUrlLength, lpUrlComponents); }));
 }
 
-DOUBLE_API(BOOL) InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl, LPDWORD lpdwUrlLength) {
+DOUBLE_API(BOOL) InternetCreateUrlA(LPURL_COMPONENTSA lpUrlComponents, DWORD dwFlags, LPSTR lpszUrl,
+                                    LPDWORD lpdwUrlLength) {
   CallBuilder b("InternetCreateUrlA");
   b.Pointer(lpUrlComponents).Number(dwFlags).Pointer(lpszUrl).DwordIn(lpdwUrlLength);
   return AnswerText(b, "", lpszUrl, lpdwUrlLength);
@@ -261,7 +265,7 @@ DOUBLE_API(BOOL) InternetGetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR
 }
 
 DOUBLE_API(BOOL) InternetGetCookieExA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPSTR lpszCookieData, LPDWORD lpdwSize,
-                             DWORD dwFlags, LPVOID lpReserved) {
+                                      DWORD dwFlags, LPVOID lpReserved) {
   CallBuilder b("InternetGetCookieExA");
   b.Text(lpszUrl).Text(lpszCookieName).Pointer(lpszCookieData).DwordIn(lpdwSize).Number(dwFlags);
   b.Pointer(lpReserved);
@@ -274,8 +278,7 @@ DOUBLE_API(BOOL) InternetSetCookieA(LPCSTR lpszUrl, LPCSTR lpszCookieName, LPCST
   return AnswerBool(b);
 }
 
-DOUBLE_API(DWORD) InternetErrorDlg(HWND hWnd, HINTERNET hRequest, DWORD dwError, DWORD dwFlags,
-                                          LPVOID *lppvData) {
+DOUBLE_API(DWORD) InternetErrorDlg(HWND hWnd, HINTERNET hRequest, DWORD dwError, DWORD dwFlags, LPVOID *lppvData) {
   CallBuilder b("InternetErrorDlg");
   b.Pointer(hWnd).Pointer(hRequest).Number(dwError).Number(dwFlags).Pointer(lppvData);
   return static_cast<DWORD>(AnswerPlain(b, ERROR_SUCCESS));
