@@ -16,8 +16,8 @@ target_include_directories(zemtest_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/su
 target_link_libraries(zemtest_support PUBLIC zemplatform gtest ws2_32)
 target_compile_definitions(zemtest_support PUBLIC
   ZEM_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
-  ZEM_TEST_DOUBLE_PATH="${PROJECT_BINARY_DIR}/testmodules/wininet_double.dll"
-  ZEM_TEST_JSPROXY_DOUBLE_PATH="${PROJECT_BINARY_DIR}/testmodules/jsproxy_double.dll")
+  ZEM_TEST_DOUBLE_PATH="$<TARGET_FILE:wininet_double>"
+  ZEM_TEST_JSPROXY_DOUBLE_PATH="$<TARGET_FILE:jsproxy_double>")
 # setenv and unsetenv as the tests use them.
 target_compile_options(zemtest_support PUBLIC -include ${CMAKE_CURRENT_SOURCE_DIR}/support/environment_windows.h)
 
@@ -33,22 +33,13 @@ add_custom_command(OUTPUT ${ZEM_DOUBLE_MC_DIR}/message_table.rc ${ZEM_DOUBLE_MC_
   COMMAND ${ZEM_WINDMC} -r ${ZEM_DOUBLE_MC_DIR} -h ${ZEM_DOUBLE_MC_DIR}
           ${CMAKE_CURRENT_SOURCE_DIR}/double/message_table.mc
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/double/message_table.mc VERBATIM)
-add_library(wininet_double MODULE ${ZEM_DOUBLE_SOURCES} ${ZEM_DOUBLE_MC_DIR}/message_table.rc)
+zem_test_module(wininet_double ${ZEM_DOUBLE_SOURCES} ${ZEM_DOUBLE_MC_DIR}/message_table.rc)
 target_include_directories(wininet_double PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/double ${ZEM_DOUBLE_MC_DIR})
-# The double defines what the SDK's headers declare as imports.
-target_compile_definitions(wininet_double PRIVATE "ZEM_EXPORT=__declspec(dllexport)" "DECLSPEC_IMPORT=")
-target_link_libraries(wininet_double PRIVATE zemplatform)
-set_target_properties(wininet_double PROPERTIES PREFIX "" SUFFIX ".dll" OUTPUT_NAME wininet_double
-  LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/testmodules)
 
 # The stand-in for the auto-proxy library, copied by tests into a folder as
 # jsproxy.dll.
 file(GLOB ZEM_JSPROXY_DOUBLE_SOURCES CONFIGURE_DEPENDS double/jsproxy_double/*.cpp)
-add_library(jsproxy_double MODULE ${ZEM_JSPROXY_DOUBLE_SOURCES})
-target_compile_definitions(jsproxy_double PRIVATE "ZEM_EXPORT=__declspec(dllexport)" "DECLSPEC_IMPORT=")
-target_link_libraries(jsproxy_double PRIVATE zemplatform)
-set_target_properties(jsproxy_double PROPERTIES PREFIX "" SUFFIX ".dll" OUTPUT_NAME jsproxy_double
-  LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/testmodules)
+zem_test_module(jsproxy_double ${ZEM_JSPROXY_DOUBLE_SOURCES})
 
 # Both suites whole: the client's tests that script the double load it as on
 # Linux.
